@@ -1,0 +1,104 @@
+// corvane-convert: the player's conversion from the command line.
+//   corvane-convert SOURCE OUTPUT        write SOURCE as a 16-bit PCM WAVE file
+//   corvane-convert --info SOURCE        print the header and the encoding's name
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "platform/exception.h"
+#include "platform/file.h"
+#include "sound/wave_converter.h"
+#include "sound/wave_header.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: corvane-convert [--verbose] SOURCE OUTPUT\n"
+    "       corvane-convert --info SOURCE\n";
+
+std::string TagText(const WaveHeader::Tag& tag) {
+    std::string text;
+    for (char c : tag) text += (c >= 0x20 && c < 0x7F) ? c : '?';
+    return text;
+}
+
+void PrintHeader(const WaveHeader& h, bool rawGsm) {
+    std::printf("encoding:        %s (format tag 0x%X)%s\n", WaveConverter::EncodingName(h.formatTag),
+                h.formatTag, rawGsm ? ", raw GSM file" : "");
+    if (rawGsm) return;
+    std::printf("riff:            %s, size %u, form %s\n", TagText(h.riffTag).c_str(), h.riffSize,
+                TagText(h.waveTag).c_str());
+    std::printf("fmt size:        %u (%zu extension bytes)\n", h.fmtSize, h.fmtExtra.size());
+    std::printf("channels:        %u\n", h.channels);
+    std::printf("sample rate:     %u Hz\n", h.sampleRate);
+    std::printf("byte rate:       %u\n", h.byteRate);
+    std::printf("block align:     %u\n", h.blockAlign);
+    std::printf("bits per sample: %u\n", h.bitsPerSample);
+    std::printf("data size:       %u\n", h.dataSize);
+}
+
+// True when both paths name the same existing file (after links).
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+int Fail(const std::string& source, const std::string& message) {
+    std::cerr << "corvane-convert: " << source << ": " << message << '\n';
+    return 1;
+}
+
+int Info(const std::string& source) {
+    CFile file;
+    CFileException error;
+    if (!file.Open(source, CFile::modeRead, &error, true)) return Fail(source, error.Message());
+    WaveHeader header;
+    const bool raw = source.size() >= 4 && strcasecmp(source.c_str() + source.size() - 4, ".gsm") == 0;
+    if (raw) {
+        header.formatTag = 0x31;
+    } else if (!header.ReadHeader(file)) {
+        return Fail(source, "Invalid wav header.");
+    }
+    PrintHeader(header, raw);
+    return 0;
+}
+
+int Convert(const std::string& source, const std::string& output, bool verbose) {
+    if (SameFile(source, output)) return Fail(source, "Cannot write the output over its own source.");
+    WaveHeader written;
+    std::string encoding;
+    try {
+        WaveConverter converter(source, output);
+        encoding = WaveConverter::EncodingName(converter.Header().formatTag);
+        converter.Convert();
+        written = converter.Header();
+    } catch (CException* e) {
+        ExceptionPtr owned(e);
+        return Fail(source, e->Message());
+    } catch (const std::exception& e) {
+        return Fail(source, e.what());
+    }
+    if (verbose) {
+        const uint32_t frame = written.blockAlign ? written.blockAlign : 1;
+        const uint64_t frames = written.dataSize / frame;
+        const double seconds = written.sampleRate ? static_cast<double>(frames) / written.sampleRate : 0.0;
+        std::printf("read %s, wrote %u channel(s), %u Hz, %u-bit, %llu samples per channel, %.2f s to %s\n",
+                    encoding.c_str(), written.channels, written.sampleRate, written.bitsPerSample,
+                    static_cast<unsigned long long>(frames), seconds, output.c_str());
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--info") == 0) return Info(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "--verbose") == 0) return Convert(argv[2], argv[3], true);
+    if (argc == 3 && argv[1][0] != '-') return Convert(argv[1], argv[2], false);
+    std::cerr << kUsage;
+    return 2;
+}

@@ -1,0 +1,223 @@
+#include "sound/wave_converter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <bit>
+#include <cstring>
+#include <vector>
+
+#include "playback/wave_exceptions.h"
+#include "sound/g711.h"
+#include "sound/gsm_decoder.h"
+#include "sound/ima_adpcm.h"
+#include "sound/ms_adpcm.h"
+#include "sound/oki_adpcm.h"
+
+namespace {
+
+enum FormatTag : uint16_t {
+    kPcm = 1,
+    kMsAdpcm = 2,
+    kALaw = 6,
+    kMuLaw = 7,
+    kOkiAdpcm = 0x10,
+    kImaAdpcm = 0x11,
+    kGsm610 = 0x31,
+    kG729 = 0x133,
+};
+
+constexpr size_t kReadUnit = 1024;  // source bytes per read for the byte-stream encodings
+
+// Samples go to the file as 16-bit little-endian.
+void WriteSamples(CFile& file, int16_t* samples, size_t count) {
+    if constexpr (std::endian::native == std::endian::big) {
+        for (size_t i = 0; i < count; ++i) {
+            const auto u = static_cast<uint16_t>(samples[i]);
+            samples[i] = static_cast<int16_t>(static_cast<uint16_t>((u >> 8) | (u << 8)));
+        }
+    }
+    file.Write(samples, count * sizeof(int16_t));
+}
+
+bool EndsWithGsm(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string tail = path.substr(path.size() - 4);
+    std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return tail == ".gsm";
+}
+
+}  // namespace
+
+WaveConverter::WaveConverter(const std::string& sourcePath, const std::string& outputPath) {
+    CFileException error;
+    if (!source.Open(sourcePath, CFile::modeRead, &error, /*regularOnly=*/true)) {
+        throw new CFileException(error.cause(), error.osError(), error.path(), "Cannot open");
+    }
+    if (!output.Open(outputPath, CFile::modeCreate | CFile::modeWrite, &error)) {
+        throw new CFileException(error.cause(), error.osError(), error.path(), "Cannot create");
+    }
+    if (EndsWithGsm(sourcePath)) {
+        rawGsm = true;
+        header.formatTag = kGsm610;
+        return;
+    }
+    if (!header.ReadHeader(source)) throw new CWaveDecoderException("Invalid wav header.");
+}
+
+WaveConverter::~WaveConverter() {
+    source.Close();
+    // Close errors of the output were already reported by Convert; the destructor must not throw.
+    try {
+        output.Close();
+    } catch (CException* e) {
+        e->Delete();
+    }
+}
+
+const char* WaveConverter::EncodingName(uint16_t formatTag) {
+    switch (formatTag) {
+        case kPcm: return "linear PCM";
+        case kMsAdpcm: return "Microsoft ADPCM";
+        case kALaw: return "G.711 A-law";
+        case kMuLaw: return "G.711 mu-law";
+        case kOkiAdpcm: return "OKI ADPCM";
+        case kImaAdpcm: return "IMA ADPCM";
+        case kGsm610: return "GSM 06.10";
+        case kG729: return "G.729";
+        default: return "unsupported";
+    }
+}
+
+void WaveConverter::Convert() {
+    switch (header.formatTag) {
+        case kPcm: ConvertPcm(); break;
+        case kMsAdpcm: ConvertMsAdpcm(); break;
+        case kALaw: ConvertALaw(); break;
+        case kMuLaw: ConvertMuLaw(); break;
+        case kOkiAdpcm: ConvertOkiAdpcm(); break;
+        case kImaAdpcm: ConvertImaAdpcm(); break;
+        case kGsm610: ConvertGsm(rawGsm); break;
+        case kG729: ConvertG729(); break;
+        default: throw new CWaveDecoderException("Unsupported wave format.");
+    }
+    // A conversion is complete only when every byte reached the disk.
+    output.Close();
+}
+
+void WaveConverter::FinishHeader() {
+    const uint64_t length = output.GetLength();
+    header.formatTag = kPcm;
+    header.fmtSize = 16;
+    header.bitsPerSample = 16;
+    header.blockAlign = static_cast<uint16_t>(2u * header.channels);
+    header.byteRate = static_cast<uint32_t>(header.blockAlign) * header.sampleRate;
+    header.riffSize = static_cast<uint32_t>(length - 8);
+    header.dataSize = static_cast<uint32_t>(length - WaveHeader::kCanonicalSize);
+    output.Seek(0);
+    header.WriteHeader(output);
+}
+
+void WaveConverter::ConvertPcm() {
+    header.WriteHeader(output);
+    std::vector<uint8_t> buffer(kReadUnit);
+    while (const size_t n = source.Read(buffer.data(), buffer.size())) output.Write(buffer.data(), n);
+}
+
+void WaveConverter::ConvertALaw() {
+    header.WriteHeader(output);
+    std::vector<uint8_t> in(kReadUnit);
+    std::vector<int16_t> out(kReadUnit);
+    while (const size_t n = source.Read(in.data(), in.size())) {
+        ALawToLinear(in.data(), out.data(), n);
+        WriteSamples(output, out.data(), n);
+    }
+    FinishHeader();
+}
+
+void WaveConverter::ConvertMuLaw() {
+    header.WriteHeader(output);
+    std::vector<uint8_t> in(kReadUnit);
+    std::vector<int16_t> out(kReadUnit);
+    while (const size_t n = source.Read(in.data(), in.size())) {
+        MuLawToLinear(in.data(), out.data(), n);
+        WriteSamples(output, out.data(), n);
+    }
+    FinishHeader();
+}
+
+void WaveConverter::ConvertImaAdpcm() {
+    header.WriteHeader(output);
+    const uint32_t channels = header.channels;
+    const uint32_t perBlock = ImaSamplesPerBlock(channels, header.blockAlign);
+    std::vector<uint8_t> in(header.blockAlign);
+    std::vector<int16_t> out(static_cast<size_t>(perBlock) * channels);
+    // A zero blockAlign reads nothing: the output is just the header.
+    while (!in.empty()) {
+        const size_t m = source.Read(in.data(), in.size());
+        if (m == 0) break;
+        const uint32_t n = ImaSamplesPerBlock(channels, static_cast<uint32_t>(m));
+        ImaBlockExpand(channels, in.data(), out.data(), n);
+        WriteSamples(output, out.data(), static_cast<size_t>(n) * channels);
+    }
+    FinishHeader();
+}
+
+void WaveConverter::ConvertMsAdpcm() {
+    header.WriteHeader(output);
+    const uint32_t channels = header.channels;
+    const uint32_t perBlock = MsAdpcmSamplesPerBlock(channels, header.blockAlign);
+    std::vector<uint8_t> in(header.blockAlign);
+    std::vector<int16_t> out(2 * static_cast<size_t>(perBlock) * channels);
+    const std::vector<MsAdpcmCoefficients> coefficients = MsAdpcmCoefficientTable(header.fmtExtra);
+    std::vector<MsAdpcmChannelState> states(channels);
+    while (!in.empty()) {
+        const size_t m = source.Read(in.data(), in.size());
+        if (m == 0) break;
+        const uint32_t n = MsAdpcmSamplesPerBlock(channels, static_cast<uint32_t>(m));
+        MsAdpcmBlockExpand(channels, coefficients, in.data(), out.data(), n, states);
+        WriteSamples(output, out.data(), static_cast<size_t>(n) * channels);
+    }
+    FinishHeader();
+}
+
+void WaveConverter::ConvertOkiAdpcm() {
+    header.WriteHeader(output);
+    std::vector<uint8_t> in(kReadUnit);
+    std::vector<int16_t> out(3 * kReadUnit);
+    OkiAdpcmDecoder decoder;
+    // Formed in 64 bits so that no product wraps round to an accepted rate.
+    if (!decoder.Open(static_cast<int64_t>(header.bitsPerSample) * header.sampleRate)) {
+        throw new CWaveDecoderException("Error: oki adpcm unsupported bit rate.");
+    }
+    while (const size_t n = source.Read(in.data(), in.size())) {
+        const size_t k = decoder.Decode(in.data(), out.data(), n);
+        WriteSamples(output, out.data(), k);
+    }
+    decoder.Close();
+    header.sampleRate = 8000;
+    FinishHeader();
+}
+
+void WaveConverter::ConvertGsm(bool raw) {
+    header.WriteHeader(output);
+    uint8_t frame[33];
+    int16_t samples[160];
+    GsmDecoder decoder(!raw);
+    // WAVE blocks of 65 bytes arrive as a 33-byte and a 32-byte half, in the library's own
+    // alternation; raw files are plain 33-byte frames.
+    bool firstHalf = true;
+    for (;;) {
+        const size_t want = (raw || firstHalf) ? 33 : 32;
+        const size_t got = source.Read(frame, want);
+        if (want == 32) frame[32] = 0;
+        if (got < want) break;
+        decoder.DecodeFrame(frame, samples);
+        WriteSamples(output, samples, 160);
+        firstHalf = !firstHalf;
+    }
+    header.channels = 1;
+    header.sampleRate = 8000;
+    FinishHeader();
+}
+
+void WaveConverter::ConvertG729() { throw new CWaveDecoderException("Unsupported wave format."); }

@@ -1,0 +1,128 @@
+#include "sound/wave_header.h"
+
+#include <cstring>
+
+#include "platform/file.h"
+
+namespace {
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+void PutLe16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutLe32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Letters compare in either case, byte by byte: "RiFf" matches "RIFF".
+bool TagIs(const WaveHeader::Tag& tag, const char* upper) {
+    for (int i = 0; i < 4; ++i) {
+        const char c = tag[i];
+        const char u = upper[i];
+        const char l = (u >= 'A' && u <= 'Z') ? static_cast<char>(u - 'A' + 'a') : u;
+        if (c != u && c != l) return false;
+    }
+    return true;
+}
+
+bool ReadExact(CFile& file, void* buffer, size_t n) { return file.Read(buffer, n) == n; }
+
+bool ReadTag(CFile& file, WaveHeader::Tag& tag) { return ReadExact(file, tag.data(), 4); }
+
+bool Read32(CFile& file, uint32_t& value) {
+    uint8_t b[4];
+    if (!ReadExact(file, b, 4)) return false;
+    value = Le32(b);
+    return true;
+}
+
+bool Read16(CFile& file, uint16_t& value) {
+    uint8_t b[2];
+    if (!ReadExact(file, b, 2)) return false;
+    value = Le16(b);
+    return true;
+}
+
+// Byte scan for "fmt " in any letter case. A byte that breaks a partial match is not
+// tried again as a new 'f'.
+bool ScanForFmt(CFile& file) {
+    static constexpr char kUpper[] = "FMT ";
+    static constexpr char kLower[] = "fmt ";
+    for (;;) {
+        size_t matched = 0;
+        for (;;) {
+            char c;
+            if (!ReadExact(file, &c, 1)) return false;
+            if (c != kUpper[matched] && c != kLower[matched]) break;
+            if (++matched == 4) return true;
+        }
+    }
+}
+
+}  // namespace
+
+bool WaveHeader::ReadHeader(CFile& file) {
+    fmtExtra.clear();
+    fmtExtra.shrink_to_fit();
+
+    if (!ReadTag(file, riffTag) || !TagIs(riffTag, "RIFF")) return false;
+    if (!Read32(file, riffSize) || !ReadTag(file, waveTag)) return false;
+    if (!TagIs(waveTag, "WAVE")) return false;
+
+    if (!ScanForFmt(file)) return false;
+    fmtTag = {'f', 'm', 't', ' '};
+    if (!Read32(file, fmtSize)) return false;
+    const uint64_t payloadStart = file.GetPosition();
+
+    if (!Read16(file, formatTag) || !Read16(file, channels) || !Read32(file, sampleRate) ||
+        !Read32(file, byteRate) || !Read16(file, blockAlign) || !Read16(file, bitsPerSample)) {
+        return false;
+    }
+
+    if (fmtSize > 16) {
+        const uint64_t extra = fmtSize - 16u;
+        // An extension longer than the rest of the file cannot be read whole: refuse it
+        // before allocating.
+        const uint64_t length = file.GetLength();
+        const uint64_t position = file.GetPosition();
+        if (position > length || extra > length - position) return false;
+        fmtExtra.resize(static_cast<size_t>(extra));
+        if (!ReadExact(file, fmtExtra.data(), fmtExtra.size())) return false;
+    }
+
+    uint64_t next = payloadStart + fmtSize;
+    for (;;) {
+        file.Seek(next);
+        if (!ReadTag(file, dataTag) || !Read32(file, dataSize)) return false;
+        if (TagIs(dataTag, "DATA")) return true;
+        // The step is formed in 32 bits and may wrap; a step of 0 would read the same
+        // chunk header forever.
+        const uint32_t step = dataSize + 8u;
+        if (step == 0) return false;
+        next += step;
+    }
+}
+
+void WaveHeader::WriteHeader(CFile& file) {
+    fmtSize = 16;
+    uint8_t b[kCanonicalSize];
+    std::memcpy(b + 0, riffTag.data(), 4);
+    PutLe32(b + 4, riffSize);
+    std::memcpy(b + 8, waveTag.data(), 4);
+    std::memcpy(b + 12, fmtTag.data(), 4);
+    PutLe32(b + 16, fmtSize);
+    PutLe16(b + 20, formatTag);
+    PutLe16(b + 22, channels);
+    PutLe32(b + 24, sampleRate);
+    PutLe32(b + 28, byteRate);
+    PutLe16(b + 32, blockAlign);
+    PutLe16(b + 34, bitsPerSample);
+    std::memcpy(b + 36, dataTag.data(), 4);
+    PutLe32(b + 40, dataSize);
+    file.Write(b, sizeof b);
+}

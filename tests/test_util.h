@@ -1,0 +1,55 @@
+// Helpers shared by the tests: temporary folders, whole-file I/O and WAVE builders.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testutil {
+
+using Bytes = std::vector<uint8_t>;
+
+// A fresh folder removed with everything in it at destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+Bytes ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const Bytes& bytes);
+
+void Put16(Bytes& b, uint16_t v);
+void Put32(Bytes& b, uint32_t v);
+void PutTag(Bytes& b, const char* tag);
+
+struct Format {
+    uint16_t formatTag = 1;
+    uint16_t channels = 1;
+    uint32_t sampleRate = 8000;
+    uint32_t byteRate = 16000;
+    uint16_t blockAlign = 2;
+    uint16_t bitsPerSample = 16;
+    Bytes extra;  // fmt bytes beyond the first 16
+};
+
+// A RIFF/WAVE file: "fmt " chunk with format, then "data" with data.
+Bytes Wave(const Format& format, const Bytes& data);
+
+// Parsed view of a canonical 44-byte-header output.
+struct PcmFile {
+    uint16_t formatTag, channels, blockAlign, bitsPerSample;
+    uint32_t riffSize, sampleRate, byteRate, dataSize;
+    std::vector<int16_t> samples;  // everything after byte 44
+};
+PcmFile ReadPcm(const std::string& path);
+
+}  // namespace testutil
