@@ -219,5 +219,3 @@ void WaveConverter::ConvertGsm(bool raw) {
     header.sampleRate = 8000;
     FinishHeader();
 }
-
-void WaveConverter::ConvertG729() { throw new CWaveDecoderException("Unsupported wave format."); }
