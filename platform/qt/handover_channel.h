@@ -1,0 +1,41 @@
+// The per-user local socket through which the launcher and a second start of the player
+// reach the running player. A request is one line ("CorvanePlay" or "activate"); the
+// server answers "done" only after its handler has returned, so the sender blocks until
+// the player has dealt with the request.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QLocalServer;
+
+inline constexpr char kHandOverPlay[] = "CorvanePlay";
+inline constexpr char kHandOverActivate[] = "activate";
+
+// Full path of the socket in the user's runtime directory (only the user can reach it).
+QString HandOverSocketPath();
+
+class HandOverServer : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<void(const QByteArray& request)>;
+
+    explicit HandOverServer(Handler handler, QObject* parent = nullptr);
+    ~HandOverServer() override;
+
+    // Starts listening; a stale socket left by a crashed player is removed first (the caller
+    // holds the single-instance lock). Returns false when the socket cannot be created.
+    bool Listen();
+
+private:
+    void OnNewConnection();
+
+    Handler handler_;
+    QLocalServer* server_;
+};
+
+// Sends request to the running player and waits until it answers or the connection drops.
+// Returns false when no player listens.
+bool SendHandOver(const QByteArray& request);
