@@ -1,0 +1,31 @@
+// The player program: one player per user and executable, the settings, the private
+// folder for the temporary PCM file, the hand-over server and the player window.
+#pragma once
+
+#include <QString>
+
+class CorvaneApp {
+public:
+    // textToPlay: the command line after the program's name, possibly with a display-name
+    // tag; empty for none. fullScreen: fill the screen instead of a handheld-sized window.
+    CorvaneApp(QString textToPlay, bool fullScreen);
+
+    // Runs the program inside an existing QApplication; returns the exit code.
+    int Run();
+
+    // Name of the single-instance lock of the program at executablePath for this user.
+    static QString LockFilePath(const QString& executablePath);
+    // Reads "CloseOnFinish", writing 0 when it is missing or not a number.
+    static bool ReadCloseOnFinish();
+    // Sets the output volume to the one the user chose last, when there is one.
+    static void RestoreVolume();
+    // Shows every reported error in a message box titled "Corvane".
+    static void InstallMessageBoxReporter();
+
+private:
+    // Asks a running player to come to the front; false when none answered.
+    static bool ActivateRunningPlayer();
+
+    QString textToPlay;
+    bool fullScreen;
+};

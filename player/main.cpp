@@ -1,0 +1,32 @@
+// corvane: plays a recorded voice message.
+//   corvane [PATH[<cvnm:NAME>]]   convert and play PATH, showing NAME when given
+//   corvane --fullscreen [...]    the same, filling the screen (handheld devices); a path
+//                                 that begins with these letters is given as ./--fullscreen
+#include <QApplication>
+#include <QIcon>
+#include <QString>
+
+#include "player/corvane_app.h"
+#include "player/skin/skin.h"
+
+int main(int argc, char** argv) {
+    // The text to play is everything after the program's name, joined by single blanks.
+    // Qt sees only the program's name, so no text is ever taken as one of its options.
+    const bool fullScreen = argc > 1 && QLatin1String(argv[1]) == QLatin1String("--fullscreen");
+    const int first = fullScreen ? 2 : 1;
+    QString text;
+    for (int i = first; i < argc; ++i) {
+        if (i > first) text += QLatin1Char(' ');
+        text += QString::fromLocal8Bit(argv[i]);
+    }
+
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication application(qtArgc, qtArgv);
+    InitPlayerResources();
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    QApplication::setOrganizationName(QStringLiteral("Brandolin"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/corvane.png")));
+    QApplication::setDesktopFileName(QStringLiteral("corvane"));
+    return CorvaneApp(text, fullScreen).Run();
+}

@@ -1,0 +1,31 @@
+#include "player/skin/bitmap_button.h"
+
+#include <QPainter>
+
+BitmapButton::BitmapButton(const QString& text, QWidget* parent) : QAbstractButton(parent) {
+    setText(text);  // for accessibility only; never drawn
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void BitmapButton::SetImages(QPixmap up, QPixmap pressed, QPixmap focused, QPixmap disabled) {
+    up_ = std::move(up);
+    pressed_ = std::move(pressed);
+    focused_ = std::move(focused);
+    disabled_ = std::move(disabled);
+    update();
+}
+
+const QPixmap& BitmapButton::CurrentImage() const {
+    if (isDown() && !pressed_.isNull()) return pressed_;
+    if (hasFocus() && !focused_.isNull()) return focused_;
+    if (!isEnabled() && !disabled_.isNull()) return disabled_;
+    return up_;
+}
+
+QSize BitmapButton::sizeHint() const { return up_.deviceIndependentSize().toSize(); }
+
+void BitmapButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, CurrentImage());
+}

@@ -1,0 +1,119 @@
+#include "player/skin/skin.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <array>
+
+namespace {
+
+struct NamedBitmap {
+    int id;
+    const char* name;
+};
+
+constexpr std::array kBitmaps{
+    NamedBitmap{kFbUp, "fb_up"},
+    NamedBitmap{kFbFocused, "fb_focused"},
+    NamedBitmap{kFbPressed, "fb_pressed"},
+    NamedBitmap{kFfUp, "ff_up"},
+    NamedBitmap{kFfFocused, "ff_focused"},
+    NamedBitmap{kFfPressed, "ff_pressed"},
+    NamedBitmap{kStopUp, "stop_up"},
+    NamedBitmap{kStopFocused, "stop_focused"},
+    NamedBitmap{kStopPressed, "stop_pressed"},
+    NamedBitmap{kPlayUp, "play_up"},
+    NamedBitmap{kPlayFocused, "play_focused"},
+    NamedBitmap{kPlayPressed, "play_pressed"},
+    NamedBitmap{kPauseUp, "pause_up"},
+    NamedBitmap{kPauseFocused, "pause_focused"},
+    NamedBitmap{kPausePressed, "pause_pressed"},
+    NamedBitmap{kSpeedUp, "speed_up"},
+    NamedBitmap{kSpeedFocused, "speed_focused"},
+    NamedBitmap{kSpeedPressed, "speed_pressed"},
+    NamedBitmap{kVolumeDownUp, "volume_down_up"},
+    NamedBitmap{kVolumeDownFocused, "volume_down_focused"},
+    NamedBitmap{kVolumeUpUp, "volume_up_up"},
+    NamedBitmap{kVolumeUpFocused, "volume_up_focused"},
+    NamedBitmap{kBottomBand, "bottom_band"},
+    NamedBitmap{kTransportPanel, "transport_panel"},
+    NamedBitmap{kBackgroundFill, "background_fill"},
+    NamedBitmap{kDurationLabel, "duration_label"},
+    NamedBitmap{kBottomLeft, "bottom_left"},
+    NamedBitmap{kLeftEdge, "left_edge"},
+    NamedBitmap{kTopLeft, "top_left"},
+    NamedBitmap{kTitleLogo, "title_logo"},
+    NamedBitmap{kBanner, "banner"},
+    NamedBitmap{kBottomRight, "bottom_right"},
+    NamedBitmap{kRightEdge, "right_edge"},
+    NamedBitmap{kTopRight, "top_right"},
+    NamedBitmap{kTopBand, "top_band"},
+    NamedBitmap{kVolumeLabel, "volume_label"},
+    NamedBitmap{kCloseBox, "close_box"},
+};
+
+}  // namespace
+
+// Outside any namespace, as the resource initialiser requires.
+static void InitResourcesOnce() { Q_INIT_RESOURCE(corvane); }
+
+void InitPlayerResources() {
+    static const bool done = (InitResourcesOnce(), true);
+    (void)done;
+}
+
+const char* SkinBitmapName(int id) {
+    for (const NamedBitmap& b : kBitmaps) {
+        if (b.id == id) return b.name;
+    }
+    return "";
+}
+
+QPixmap LoadSkinBitmap(int id, qreal devicePixelRatio) {
+    const QString name = QString::fromLatin1(SkinBitmapName(id));
+    if (name.isEmpty()) return {};
+    const QString base = QStringLiteral(":/skin/") + name;
+    if (devicePixelRatio > 1.0) {
+        QPixmap large(base + QStringLiteral("@2x.png"));
+        if (!large.isNull()) {
+            large.setDevicePixelRatio(2.0);
+            return large;
+        }
+    }
+    return QPixmap(base + QStringLiteral(".png"));
+}
+
+QPixmap ComposeBackground(int width, int height, qreal devicePixelRatio) {
+    if (width <= 0 || height <= 0) return {};
+    const int W = width;
+    const int H = height;
+    QPixmap target(QSize(W, H) * devicePixelRatio);
+    if (target.isNull()) return {};
+    target.setDevicePixelRatio(devicePixelRatio);
+    target.fill(Qt::black);
+
+    QPainter painter(&target);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // Draws piece id, stretched onto the rectangle that place gives for its natural size.
+    auto draw = [&](int id, auto place) {
+        const QPixmap piece = LoadSkinBitmap(id, devicePixelRatio);
+        if (piece.isNull()) return;
+        const QSize natural = piece.deviceIndependentSize().toSize();
+        painter.drawPixmap(place(natural.width(), natural.height()), piece);
+    };
+    draw(kBackgroundFill, [&](int, int) { return QRect(0, 0, W, H); });
+    draw(kTopBand, [&](int, int h) { return QRect(0, 0, W, h); });
+    draw(kBottomBand, [&](int, int h) { return QRect(0, H - h, W, h); });
+    draw(kLeftEdge, [&](int w, int) { return QRect(0, 0, w, H); });
+    draw(kTopLeft, [&](int w, int h) { return QRect(0, 0, w, h); });
+    draw(kBottomLeft, [&](int w, int h) { return QRect(0, H - h, w, h); });
+    draw(kRightEdge, [&](int w, int) { return QRect(W - w, 0, w, H); });
+    draw(kTopRight, [&](int w, int h) { return QRect(W - w, 0, w, h); });
+    draw(kBottomRight, [&](int w, int h) { return QRect(W - w, H - h, w, h); });
+    draw(kTitleLogo, [&](int w, int h) { return QRect(6, 5, w, h); });
+    draw(kBanner, [&](int w, int h) { return QRect(std::max((W - w) / 3, 8), 44, w, h); });
+    draw(kTransportPanel, [&](int w, int h) { return QRect((W - w) / 2, H - h, w, h); });
+    draw(kDurationLabel, [&](int w, int h) { return QRect(7, H - 88, w, h); });
+    draw(kVolumeLabel, [&](int w, int h) { return QRect(W / 2, H - 88, w, h); });
+    draw(kCloseBox, [&](int w, int h) { return QRect(W - 25, 8, w, h); });
+    return target;
+}

@@ -1,0 +1,44 @@
+// A one-line text display drawn in its own colours: the whole control filled with
+// backColor, the text in textColor, placed by textFormat. Text is always plain and is
+// clipped at the control's edge, never wrapped.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+
+// A colour as 0x00BBGGRR.
+using ColorRef = uint32_t;
+QColor ColorFromRef(ColorRef color);
+
+// The colours of the player's value displays: a light cream ground and brown text.
+inline constexpr ColorRef kDisplayBackColor = 0xDDEAF5;
+inline constexpr ColorRef kDisplayTextColor = 0x427294;
+
+class CTransparentStatic : public QWidget {
+    Q_OBJECT
+public:
+    enum TextFormat : int { Left = 0, Centre = 1, Right = 2 };
+
+    explicit CTransparentStatic(const QString& text = QString(), QWidget* parent = nullptr);
+
+    // The setters only store the value; the next paint uses it.
+    void SetBackColor(ColorRef color) { backColor = color; }
+    void SetTextColor(ColorRef color) { textColor = color; }
+    void SetTextFormat(int format) { textFormat = format; }
+    ColorRef GetBackColor() const { return backColor; }
+    ColorRef GetTextColor() const { return textColor; }
+    int GetTextFormat() const { return textFormat; }
+
+    // Sets the text and repaints when it changed.
+    void SetText(const QString& text);
+    const QString& Text() const { return text_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    ColorRef backColor = 0xFFFFFF;
+    ColorRef textColor = 0;
+    int textFormat = Left;
+    QString text_;
+};
