@@ -1,0 +1,141 @@
+// The skin and the place of every control, and the look of the whole window.
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QTest>
+
+#include "player/skin/bitmap_button.h"
+#include "player/skin/skin.h"
+#include "player/skin/transparent_static.h"
+#include "tests/player/player_fixture.h"
+
+namespace playertest {
+namespace {
+
+using LayoutTest = PlayerTest;
+
+QRect Geometry(PlayerDialog& d, int id) { return d.Control(id)->geometry(); }
+
+TEST_F(LayoutTest, PlacesEveryControlOnA240By290Area) {
+    dialog->resize(240, 290 + dialog->BarHeight());
+    dialog->LayoutControls();
+    EXPECT_EQ(Geometry(*dialog, kIdPlay), QRect(101, 246, 38, 38));
+    EXPECT_EQ(Geometry(*dialog, kIdPause), QRect(101, 246, 38, 38));
+    EXPECT_EQ(Geometry(*dialog, kIdFastBack), QRect(42, 256, 24, 17));
+    EXPECT_EQ(Geometry(*dialog, kIdStop), QRect(69, 256, 32, 17));
+    EXPECT_EQ(Geometry(*dialog, kIdSpeed), QRect(139, 256, 32, 17));
+    EXPECT_EQ(Geometry(*dialog, kIdFastForward), QRect(174, 256, 24, 17));
+    EXPECT_EQ(Geometry(*dialog, kIdVolumeDown), QRect(108, 212, 14, 14));
+    EXPECT_EQ(Geometry(*dialog, kIdVolumeUp), QRect(160, 212, 14, 14));
+    EXPECT_EQ(Geometry(*dialog, kIdFileName), QRect(10, 180, 220, 16));
+    EXPECT_EQ(Geometry(*dialog, kIdTime), QRect(7, 212, 101, 14));
+    EXPECT_EQ(Geometry(*dialog, kIdSpeedDisplay), QRect(210, 212, 22, 14));
+    EXPECT_EQ(Geometry(*dialog, kIdVolumeDisplay), QRect(122, 212, 38, 14));
+    EXPECT_EQ(dialog->Background().deviceIndependentSize().toSize(), QSize(240, 290));
+
+    auto* time = static_cast<CTransparentStatic*>(dialog->Control(kIdTime));
+    EXPECT_EQ(time->GetBackColor(), 0xDDEAF5u);
+    EXPECT_EQ(time->GetTextColor(), 0x427294u);
+    EXPECT_EQ(time->GetTextFormat(), CTransparentStatic::Left);
+    EXPECT_EQ(static_cast<CTransparentStatic*>(dialog->Control(kIdSpeedDisplay))->GetTextFormat(),
+              CTransparentStatic::Right);
+    EXPECT_EQ(static_cast<CTransparentStatic*>(dialog->Control(kIdVolumeDisplay))->GetTextFormat(),
+              CTransparentStatic::Centre);
+    EXPECT_EQ(time->font().pixelSize(), 12);
+    EXPECT_TRUE(time->font().bold());
+}
+
+TEST_F(LayoutTest, AResizeRecomposesTheSkinAndMovesEveryControl) {
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    dialog->resize(320, 250 + dialog->BarHeight());  // C = 160, H = 250
+    QApplication::processEvents();
+    EXPECT_EQ(Geometry(*dialog, kIdPlay), QRect(141, 206, 38, 38));
+    EXPECT_EQ(Geometry(*dialog, kIdFastForward), QRect(214, 216, 24, 17));
+    EXPECT_EQ(Geometry(*dialog, kIdFileName), QRect(10, 140, 300, 16));
+    EXPECT_EQ(Geometry(*dialog, kIdSpeedDisplay), QRect(290, 172, 22, 14));
+    EXPECT_EQ(dialog->Background().deviceIndependentSize().toSize(), QSize(320, 250));
+}
+
+TEST_F(LayoutTest, EveryPieceLoadsAtItsSizeInBothResolutions) {
+    const struct {
+        int id, w, h;
+    } pieces[] = {{kBackgroundFill, 2, 2}, {kTopBand, 2, 33},     {kBottomBand, 2, 92},
+                  {kLeftEdge, 8, 2},       {kRightEdge, 8, 2},    {kTopLeft, 8, 36},
+                  {kTopRight, 8, 36},      {kBottomLeft, 8, 94},  {kBottomRight, 8, 94},
+                  {kTitleLogo, 86, 20},    {kBanner, 160, 40},    {kTransportPanel, 172, 47},
+                  {kDurationLabel, 40, 8}, {kVolumeLabel, 35, 8}, {kCloseBox, 17, 15},
+                  {kFbUp, 24, 17},         {kFfPressed, 24, 17},  {kStopFocused, 32, 17},
+                  {kPlayUp, 38, 38},       {kPausePressed, 38, 38}, {kSpeedUp, 32, 17},
+                  {kVolumeDownUp, 14, 14}, {kVolumeUpFocused, 14, 14}};
+    for (const auto& p : pieces) {
+        const QPixmap one = LoadSkinBitmap(p.id, 1.0);
+        const QPixmap two = LoadSkinBitmap(p.id, 2.0);
+        EXPECT_EQ(one.size(), QSize(p.w, p.h)) << SkinBitmapName(p.id);
+        EXPECT_EQ(two.size(), QSize(2 * p.w, 2 * p.h)) << SkinBitmapName(p.id);
+        EXPECT_EQ(two.deviceIndependentSize().toSize(), QSize(p.w, p.h)) << SkinBitmapName(p.id);
+    }
+    EXPECT_TRUE(LoadSkinBitmap(999).isNull());
+    EXPECT_TRUE(ComposeBackground(0, 100).isNull());
+    EXPECT_EQ(ComposeBackground(240, 290, 2.0).size(), QSize(480, 580));
+}
+
+TEST_F(LayoutTest, ButtonsDrawThePressedThenFocusedThenUpImage) {
+    auto* play = static_cast<BitmapButton*>(dialog->Control(kIdPlay));
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    const QImage up = LoadSkinBitmap(kPlayUp).toImage();
+    const QImage focused = LoadSkinBitmap(kPlayFocused).toImage();
+    const QImage pressed = LoadSkinBitmap(kPlayPressed).toImage();
+    dialog->Control(kIdStop)->setFocus();
+    EXPECT_EQ(play->CurrentImage().toImage(), up);
+    play->setFocus();
+    EXPECT_EQ(play->CurrentImage().toImage(), focused);
+    play->setDown(true);
+    EXPECT_EQ(play->CurrentImage().toImage(), pressed);
+}
+
+// Fraction of pixels whose colour differs by more than a small amount in any channel.
+double DifferentPixels(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return 1.0;
+    int different = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            if (std::abs(qRed(p) - qRed(q)) > 24 || std::abs(qGreen(p) - qGreen(q)) > 24 ||
+                std::abs(qBlue(p) - qBlue(q)) > 24) {
+                ++different;
+            }
+        }
+    }
+    return static_cast<double>(different) / (a.width() * a.height());
+}
+
+// The window at 240 x 320 with a recording loaded, against the committed picture (set
+// CORVANE_UPDATE_REFERENCE=1 to rewrite it after a deliberate change of the artwork).
+TEST_F(LayoutTest, WindowLooksLikeTheReferencePicture) {
+    dialog->SetStartPath(QString::fromStdString(MakeWave("ignored.wav", 65400)) +
+                         "<cvnm:Message from Ann>");
+    dialog->resize(240, 320);
+    dialog->OnInitDialog();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    dialog->OnStop();
+    const QImage shot =
+        dialog->grab().toImage().convertToFormat(QImage::Format_RGB32).scaled(240, 320);
+    const QString reference = QStringLiteral(CORVANE_TEST_DATA "/player/window_240x320.png");
+    const QString actual = QDir::tempPath() + "/corvane_window_240x320.png";
+    shot.save(actual);
+    if (qEnvironmentVariableIsSet("CORVANE_UPDATE_REFERENCE")) {
+        QDir().mkpath(QStringLiteral(CORVANE_TEST_DATA "/player"));
+        ASSERT_TRUE(shot.save(reference));
+    }
+    const QImage expected(reference);
+    ASSERT_FALSE(expected.isNull()) << reference.toStdString();
+    EXPECT_LT(DifferentPixels(shot, expected.convertToFormat(QImage::Format_RGB32)), 0.02)
+        << "see " << actual.toStdString();
+}
+
+}  // namespace
+}  // namespace playertest
