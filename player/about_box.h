@@ -8,13 +8,13 @@ class QLabel;
 
 class CAboutBox : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CAboutBox(QWidget* parent = nullptr);
 
     // "For <system>\n<kind of device>", the second line of the box.
     static QString PlatformText();
 
-private:
+  private:
     QLabel* title = nullptr;     // "Corvane", 18-pixel bold
     QLabel* platform = nullptr;  // the platform line, 12-pixel bold
 };

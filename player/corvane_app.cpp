@@ -27,6 +27,17 @@ constexpr int kActivateWaitMs = 250;
 CorvaneApp::CorvaneApp(QString textToPlay, bool fullScreen)
     : textToPlay(std::move(textToPlay)), fullScreen(fullScreen) {}
 
+QString CorvaneApp::ParseCommandLine(int argc, const char* const* argv, bool* fullScreen) {
+    *fullScreen = argc > 1 && QLatin1String(argv[1]) == QLatin1String("--fullscreen");
+    const int first = *fullScreen ? 2 : 1;
+    QString text;
+    for (int i = first; i < argc; ++i) {
+        if (i > first) text += QLatin1Char(' ');
+        text += QFile::decodeName(argv[i]);  // the inverse of how paths are opened
+    }
+    return text;
+}
+
 QString CorvaneApp::LockFilePath(const QString& executablePath) {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dir.isEmpty()) dir = QDir::tempPath();
@@ -35,7 +46,8 @@ QString CorvaneApp::LockFilePath(const QString& executablePath) {
             .toHex()
             .left(16);
     // The uid keeps users apart where the folder is the shared temporary one.
-    return dir + QStringLiteral("/corvane-%1-%2.lock").arg(::getuid()).arg(QString::fromLatin1(hash));
+    return dir +
+           QStringLiteral("/corvane-%1-%2.lock").arg(::getuid()).arg(QString::fromLatin1(hash));
 }
 
 bool CorvaneApp::ReadCloseOnFinish() {
@@ -57,9 +69,10 @@ void CorvaneApp::RestoreVolume() {
 
 void CorvaneApp::InstallMessageBoxReporter() {
     CException::SetReporter([](const std::string& message, unsigned style) {
-        QMessageBox box((style & 0xF0) == kMbIconStop ? QMessageBox::Critical : QMessageBox::Warning,
-                        QStringLiteral("Corvane"), QString::fromStdString(message), QMessageBox::Ok,
-                        QApplication::activeWindow());
+        QMessageBox box(
+            (style & 0xF0) == kMbIconStop ? QMessageBox::Critical : QMessageBox::Warning,
+            QStringLiteral("Corvane"), QString::fromStdString(message), QMessageBox::Ok,
+            QApplication::activeWindow());
         box.setTextFormat(Qt::PlainText);
         box.raise();
         box.activateWindow();

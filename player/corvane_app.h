@@ -5,10 +5,14 @@
 #include <QString>
 
 class CorvaneApp {
-public:
+  public:
     // textToPlay: the command line after the program's name, possibly with a display-name
     // tag; empty for none. fullScreen: fill the screen instead of a handheld-sized window.
     CorvaneApp(QString textToPlay, bool fullScreen);
+
+    // The text to play from the program's arguments (argv[1...] joined by single blanks);
+    // a first argument "--fullscreen" is taken as that option instead.
+    static QString ParseCommandLine(int argc, const char* const* argv, bool* fullScreen);
 
     // Runs the program inside an existing QApplication; returns the exit code.
     int Run();
@@ -22,7 +26,7 @@ public:
     // Shows every reported error in a message box titled "Corvane".
     static void InstallMessageBoxReporter();
 
-private:
+  private:
     // Asks a running player to come to the front; false when none answered.
     static bool ActivateRunningPlayer();
 

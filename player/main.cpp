@@ -10,15 +10,10 @@
 #include "player/skin/skin.h"
 
 int main(int argc, char** argv) {
-    // The text to play is everything after the program's name, joined by single blanks.
-    // Qt sees only the program's name, so no text is ever taken as one of its options.
-    const bool fullScreen = argc > 1 && QLatin1String(argv[1]) == QLatin1String("--fullscreen");
-    const int first = fullScreen ? 2 : 1;
-    QString text;
-    for (int i = first; i < argc; ++i) {
-        if (i > first) text += QLatin1Char(' ');
-        text += QString::fromLocal8Bit(argv[i]);
-    }
+    // The text to play is taken before Qt starts, and Qt sees only the program's name, so
+    // no text is ever taken as one of Qt's own options.
+    bool fullScreen = false;
+    const QString text = CorvaneApp::ParseCommandLine(argc, argv, &fullScreen);
 
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};

@@ -30,8 +30,8 @@ constexpr int kTimerIntervalMs = 250;
 constexpr int kDefaultWidth = 240;
 constexpr int kDefaultHeight = 320;
 constexpr int kBarHeight = 30;
-constexpr ColorRef kBarColor = 0x1D2C3B;          // dark brown
-constexpr uint32_t kMaxAutoPlayLength = 259;      // characters before the terminating zero
+constexpr ColorRef kBarColor = 0x1D2C3B;      // dark brown
+constexpr uint32_t kMaxAutoPlayLength = 259;  // characters before the terminating zero
 
 QString TimeText(uint32_t positionSeconds, uint32_t durationSeconds) {
     return QString::asprintf("%.2u:%.2u / %.2u:%.2u", positionSeconds / 60, positionSeconds % 60,
@@ -53,7 +53,7 @@ ExceptionPtr Catching(Work work) {
 
 // RAII for the busy cursor around a conversion.
 class BusyCursor {
-public:
+  public:
     BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
     BusyCursor(const BusyCursor&) = delete;
@@ -177,9 +177,13 @@ void PlayerDialog::CreateShortcuts() {
     // Escape closes the window through QDialog's own handling.
 }
 
-int PlayerDialog::BarHeight() const { return kBarHeight; }
+int PlayerDialog::BarHeight() const {
+    return kBarHeight;
+}
 
-QString PlayerDialog::ScratchPath() const { return tempPath + QStringLiteral(".part"); }
+QString PlayerDialog::ScratchPath() const {
+    return tempPath + QStringLiteral(".part");
+}
 
 void PlayerDialog::OnInitDialog() {
     if (initialised) return;
@@ -266,7 +270,8 @@ void PlayerDialog::OnPlay() {
     if (sourcePath.isEmpty()) return;
     player.reset();
     std::unique_ptr<WavePlayer> created;
-    if (ExceptionPtr error = Catching([&] { created = std::make_unique<WavePlayer>(tempPath.toStdString()); })) {
+    if (ExceptionPtr error =
+            Catching([&] { created = std::make_unique<WavePlayer>(tempPath.toStdString()); })) {
         lastShownSecond = -1;
         error->ReportError(0);
         return;
@@ -380,7 +385,9 @@ void PlayerDialog::OnVolumeDown() {
     OpenCorvaneSettings()->setValue(QStringLiteral("Volume"), volumePercent);
 }
 
-void PlayerDialog::ShowVolume() { volumeDisplay->SetText(QStringLiteral("%1%").arg(volumePercent)); }
+void PlayerDialog::ShowVolume() {
+    volumeDisplay->SetText(QStringLiteral("%1%").arg(volumePercent));
+}
 
 void PlayerDialog::OnTimer() {
     const uint32_t p = ReadVolumePercent();
@@ -408,7 +415,9 @@ void PlayerDialog::SetTime(uint32_t positionSeconds, uint32_t durationSeconds) {
     timeDisplay->SetText(TimeText(positionSeconds, durationSeconds));
 }
 
-void PlayerDialog::SetFileNameLine(const QString& text) { fileNameLine->setText(text); }
+void PlayerDialog::SetFileNameLine(const QString& text) {
+    fileNameLine->setText(text);
+}
 
 void PlayerDialog::OnActivate(bool active) {
     // A full-screen window that lost its state (a window manager restored it while it was
@@ -497,20 +506,34 @@ void PlayerDialog::dropEvent(QDropEvent* event) {
 
 QWidget* PlayerDialog::Control(int id) const {
     switch (id) {
-        case kIdPause: return pauseButton;
-        case kIdPlay: return playButton;
-        case kIdStop: return stopButton;
-        case kIdFileName: return fileNameLine;
-        case kIdFastBack: return fastBackButton;
-        case kIdSpeed: return speedButton;
-        case kIdFastForward: return fastForwardButton;
-        case kIdTime: return timeDisplay;
-        case kIdSpeedDisplay: return speedDisplay;
-        case kIdBackground: return background;
-        case kIdVolumeUp: return volumeUpButton;
-        case kIdVolumeDisplay: return volumeDisplay;
-        case kIdVolumeDown: return volumeDownButton;
-        default: return nullptr;
+        case kIdPause:
+            return pauseButton;
+        case kIdPlay:
+            return playButton;
+        case kIdStop:
+            return stopButton;
+        case kIdFileName:
+            return fileNameLine;
+        case kIdFastBack:
+            return fastBackButton;
+        case kIdSpeed:
+            return speedButton;
+        case kIdFastForward:
+            return fastForwardButton;
+        case kIdTime:
+            return timeDisplay;
+        case kIdSpeedDisplay:
+            return speedDisplay;
+        case kIdBackground:
+            return background;
+        case kIdVolumeUp:
+            return volumeUpButton;
+        case kIdVolumeDisplay:
+            return volumeDisplay;
+        case kIdVolumeDown:
+            return volumeDownButton;
+        default:
+            return nullptr;
     }
 }
 
@@ -524,4 +547,6 @@ void PlayerDialog::ReportText(const QString& text, unsigned style) {
     CMessageException(text.toStdString()).ReportError(style);
 }
 
-CAboutBox* PlayerDialog::AboutBox() const { return aboutBox.data(); }
+CAboutBox* PlayerDialog::AboutBox() const {
+    return aboutBox.data();
+}

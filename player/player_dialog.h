@@ -46,7 +46,7 @@ inline constexpr unsigned kMbIconExclamation = 0x30;
 
 class PlayerDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     // tempPath: the PCM file every source is converted into (its folder must exist).
     explicit PlayerDialog(const QString& tempPath, QWidget* parent = nullptr);
     ~PlayerDialog() override;
@@ -122,7 +122,7 @@ public:
     QMenu* Menu() const { return menu; }
     const QPixmap& Background() const { return backgroundBitmap; }
 
-protected:
+  protected:
     // Asks for a file to open or a name to save under; empty when the user cancelled.
     // Tests replace these to avoid modal dialogs.
     virtual QString AskOpenPath();
@@ -137,7 +137,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     void CreateControls();
     void CreateBar();
     void CreateShortcuts();

@@ -23,7 +23,8 @@ namespace {
 // True when a and b name the same file: the same inode when both exist, else the same
 // absolute path once the folders' links are resolved.
 bool SameFile(const QString& a, const QString& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     const QByteArray pa = QFile::encodeName(a);
     const QByteArray pb = QFile::encodeName(b);
     if (::stat(pa.constData(), &sa) == 0 && ::stat(pb.constData(), &sb) == 0) {
@@ -32,7 +33,8 @@ bool SameFile(const QString& a, const QString& b) {
     auto resolved = [](const QString& path) {
         const QFileInfo info(path);
         const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-        return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName();
+        return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') +
+               info.fileName();
     };
     return resolved(a) == resolved(b);
 }
@@ -75,7 +77,8 @@ QString PlayerDialog::AskOpenPath() {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({QStringLiteral("Wav Files (*.wav)"), QStringLiteral("GSM Files (*.gsm)")});
+    dialog.setNameFilters(
+        {QStringLiteral("Wav Files (*.wav)"), QStringLiteral("GSM Files (*.gsm)")});
     fileDialog = &dialog;
     const bool confirmed = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
     fileDialog = nullptr;
@@ -124,7 +127,9 @@ QUrl PlayerDialog::UpdateAddress() {
     return QUrl(QStringLiteral(CORVANE_UPDATE_BASE "/update.jsp?prod=Corvane_PPCw&ver=5.6"));
 }
 
-void PlayerDialog::OnCheckForUpdate() { OpenUrl(UpdateAddress()); }
+void PlayerDialog::OnCheckForUpdate() {
+    OpenUrl(UpdateAddress());
+}
 
 void PlayerDialog::OnAbout() {
     CAboutBox box(this);
@@ -145,6 +150,10 @@ QString PlayerDialog::HelpPagePath() const {
     return copy;
 }
 
-void PlayerDialog::OnHelpRequest() { OpenUrl(QUrl::fromLocalFile(HelpPagePath())); }
+void PlayerDialog::OnHelpRequest() {
+    OpenUrl(QUrl::fromLocalFile(HelpPagePath()));
+}
 
-void PlayerDialog::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void PlayerDialog::OpenUrl(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}

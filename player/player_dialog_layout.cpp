@@ -51,9 +51,8 @@ void PlayerDialog::LayoutControls() {
     place(volumeUpButton,
           {40, 78, 14, 14, kVolumeUpUp, kVolumeUpUp, kVolumeUpFocused, kVolumeUpUp});
 
-    const CTransparentStatic::TextFormat formats[] = {CTransparentStatic::Left,
-                                                      CTransparentStatic::Right,
-                                                      CTransparentStatic::Centre};
+    const CTransparentStatic::TextFormat formats[] = {
+        CTransparentStatic::Left, CTransparentStatic::Right, CTransparentStatic::Centre};
     CTransparentStatic* displays[] = {timeDisplay, speedDisplay, volumeDisplay};
     for (int i = 0; i < 3; ++i) {
         displays[i]->SetTextFormat(formats[i]);

@@ -25,16 +25,23 @@ std::map<const WavePlayer*, StubState>& States() {
     return s;
 }
 std::atomic<uint32_t> volume{0xFFFFFFFF};
-StubState& S(const WavePlayer* p) { return States()[p]; }
+StubState& S(const WavePlayer* p) {
+    return States()[p];
+}
 uint32_t Now(const StubState& s) {
     if (s.state != Playing) return s.base;
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - s.started).count();
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - s.started).count();
     return s.base + static_cast<uint32_t>(ms) * s.speed;
 }
 }  // namespace
 
-uint32_t WaveOutGetVolume() { return volume; }
-void WaveOutSetVolume(uint32_t v) { volume = v; }
+uint32_t WaveOutGetVolume() {
+    return volume;
+}
+void WaveOutSetVolume(uint32_t v) {
+    volume = v;
+}
 
 WavePlayer::WavePlayer(const std::string& path) {
     CFile f;
@@ -46,7 +53,9 @@ WavePlayer::WavePlayer(const std::string& path) {
     if (bpm == 0) throw new CWaveIOException(5);
     S(this).duration = h.dataSize / bpm;
 }
-WavePlayer::~WavePlayer() { States().erase(this); }
+WavePlayer::~WavePlayer() {
+    States().erase(this);
+}
 void WavePlayer::Play() {
     auto& s = S(this);
     if (s.state != Stopped) return;
@@ -82,13 +91,19 @@ uint32_t WavePlayer::GetPosition() const {
     auto& s = S(this);
     return Now(s);
 }
-uint32_t WavePlayer::GetDuration() const { return S(this).duration; }
-PlayerState WavePlayer::GetState() const { return S(this).state; }
+uint32_t WavePlayer::GetDuration() const {
+    return S(this).duration;
+}
+PlayerState WavePlayer::GetState() const {
+    return S(this).state;
+}
 bool WavePlayer::IsFinished() const {
     auto& s = S(this);
     return s.state == Playing && Now(s) >= s.duration;
 }
-uint32_t WavePlayer::GetSpeed() const { return S(this).state == Stopped ? 1 : S(this).speed; }
+uint32_t WavePlayer::GetSpeed() const {
+    return S(this).state == Stopped ? 1 : S(this).speed;
+}
 void WavePlayer::SetSpeed(uint32_t r) {
     auto& s = S(this);
     if (s.state == Stopped) return;

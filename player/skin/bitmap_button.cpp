@@ -23,7 +23,9 @@ const QPixmap& BitmapButton::CurrentImage() const {
     return up_;
 }
 
-QSize BitmapButton::sizeHint() const { return up_.deviceIndependentSize().toSize(); }
+QSize BitmapButton::sizeHint() const {
+    return up_.deviceIndependentSize().toSize();
+}
 
 void BitmapButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);

@@ -7,7 +7,7 @@
 
 class BitmapButton : public QAbstractButton {
     Q_OBJECT
-public:
+  public:
     explicit BitmapButton(const QString& text, QWidget* parent = nullptr);
 
     // Replaces the images (a null pixmap leaves that state to the next rule).
@@ -17,9 +17,9 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QPixmap up_, pressed_, focused_, disabled_;
 };

@@ -54,7 +54,9 @@ constexpr std::array kBitmaps{
 }  // namespace
 
 // Outside any namespace, as the resource initialiser requires.
-static void InitResourcesOnce() { Q_INIT_RESOURCE(corvane); }
+static void InitResourcesOnce() {
+    Q_INIT_RESOURCE(corvane);
+}
 
 void InitPlayerResources() {
     static const bool done = (InitResourcesOnce(), true);

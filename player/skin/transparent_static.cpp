@@ -26,6 +26,6 @@ void CTransparentStatic::paintEvent(QPaintEvent*) {
     if (textFormat == Centre) horizontal = Qt::AlignHCenter;
     if (textFormat == Right) horizontal = Qt::AlignRight;
     // A small inner margin keeps the text off the control's edge.
-    painter.drawText(rect().adjusted(2, 0, -2, 0), static_cast<int>(horizontal | Qt::AlignVCenter | Qt::TextSingleLine),
-                     text_);
+    painter.drawText(rect().adjusted(2, 0, -2, 0),
+                     static_cast<int>(horizontal | Qt::AlignVCenter | Qt::TextSingleLine), text_);
 }

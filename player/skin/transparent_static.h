@@ -16,7 +16,7 @@ inline constexpr ColorRef kDisplayTextColor = 0x427294;
 
 class CTransparentStatic : public QWidget {
     Q_OBJECT
-public:
+  public:
     enum TextFormat : int { Left = 0, Centre = 1, Right = 2 };
 
     explicit CTransparentStatic(const QString& text = QString(), QWidget* parent = nullptr);
@@ -33,10 +33,10 @@ public:
     void SetText(const QString& text);
     const QString& Text() const { return text_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     ColorRef backColor = 0xFFFFFF;
     ColorRef textColor = 0;
     int textFormat = Left;

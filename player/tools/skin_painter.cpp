@@ -41,8 +41,8 @@ void Save(const QString& name, int w, int h, const Painter& paint) {
         painter.scale(scale, scale);
         paint(painter, w, h);
         painter.end();
-        const QString file =
-            outputFolder + QLatin1Char('/') + name + (scale == 2 ? QStringLiteral("@2x.png") : QStringLiteral(".png"));
+        const QString file = outputFolder + QLatin1Char('/') + name +
+                             (scale == 2 ? QStringLiteral("@2x.png") : QStringLiteral(".png"));
         if (!image.save(file)) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
     }
 }
@@ -89,15 +89,20 @@ void PaintBottomBand(QPainter& p, int w, int h) {
 
 // The rim along a side: dark outside, a lit bevel, and a shade falling onto the parchment.
 void PaintRim(QPainter& p, int h, bool left) {
-    const QColor columns[8] = {kBrownDeep, kBrownHighlight, kBrownMid, kBrownMid,
-                               QColor(0x5A, 0x41, 0x28), kBrownDark, kBrownDeep, kParchmentShade};
+    const QColor columns[8] = {kBrownDeep, kBrownHighlight,          kBrownMid,
+                               kBrownMid,  QColor(0x5A, 0x41, 0x28), kBrownDark,
+                               kBrownDeep, kParchmentShade};
     for (int x = 0; x < 8; ++x) {
         p.fillRect(QRectF(left ? x : 7 - x, 0, 1, h), columns[x]);
     }
 }
 
-void PaintLeftEdge(QPainter& p, int, int h) { PaintRim(p, h, true); }
-void PaintRightEdge(QPainter& p, int, int h) { PaintRim(p, h, false); }
+void PaintLeftEdge(QPainter& p, int, int h) {
+    PaintRim(p, h, true);
+}
+void PaintRightEdge(QPainter& p, int, int h) {
+    PaintRim(p, h, false);
+}
 
 // A corner: the band across the top (or bottom) rows, the rim below (or above) it.
 void PaintCorner(QPainter& p, int w, int h, bool left, bool top) {
@@ -149,7 +154,8 @@ void PaintTitleLogo(QPainter& p, int w, int h) {
     PaintEmblem(p, QRectF(1, 3, 20, 14), kCream, kBrownDeep);
     p.setPen(kCream);
     p.setFont(Font(12.5, QFont::Bold));
-    p.drawText(QRectF(25, 0, w - 25, h), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Corvane"));
+    p.drawText(QRectF(25, 0, w - 25, h), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Corvane"));
 }
 
 void PaintBanner(QPainter& p, int w, int h) {
@@ -165,7 +171,8 @@ void PaintBanner(QPainter& p, int w, int h) {
     PaintEmblem(p, QRectF(9, 8, 36, 24), kCream, kBrown);
     p.setPen(kBrownMid);
     p.setFont(Font(15, QFont::Bold));
-    p.drawText(QRectF(54, 4, w - 58, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Corvane"));
+    p.drawText(QRectF(54, 4, w - 58, 20), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Corvane"));
     p.setPen(kBrown);
     p.setFont(Font(9, QFont::Normal));
     p.drawText(QRectF(54, 22, w - 58, 13), Qt::AlignLeft | Qt::AlignVCenter,
@@ -231,7 +238,8 @@ void PaintGlyph(QPainter& p, Glyph glyph, const QRectF& r, const QColor& ink) {
         if (right) {
             t << QPointF(x, c.y() - half) << QPointF(x + width, c.y()) << QPointF(x, c.y() + half);
         } else {
-            t << QPointF(x + width, c.y() - half) << QPointF(x, c.y()) << QPointF(x + width, c.y() + half);
+            t << QPointF(x + width, c.y() - half) << QPointF(x, c.y())
+              << QPointF(x + width, c.y() + half);
         }
         p.drawPolygon(t);
     };
@@ -244,8 +252,12 @@ void PaintGlyph(QPainter& p, Glyph glyph, const QRectF& r, const QColor& ink) {
             triangle(c.x() - 6, 4, 6, true);
             triangle(c.x(), 4, 6, true);
             break;
-        case Glyph::Stop: p.drawRoundedRect(QRectF(c.x() - 4, c.y() - 4, 8, 8), 1, 1); break;
-        case Glyph::Play: triangle(c.x() - 4.5, 8.5, 14, true); break;
+        case Glyph::Stop:
+            p.drawRoundedRect(QRectF(c.x() - 4, c.y() - 4, 8, 8), 1, 1);
+            break;
+        case Glyph::Play:
+            triangle(c.x() - 4.5, 8.5, 14, true);
+            break;
         case Glyph::Pause:
             p.drawRoundedRect(QRectF(c.x() - 6.5, c.y() - 8, 5, 16), 1, 1);
             p.drawRoundedRect(QRectF(c.x() + 1.5, c.y() - 8, 5, 16), 1, 1);
@@ -262,7 +274,9 @@ void PaintGlyph(QPainter& p, Glyph glyph, const QRectF& r, const QColor& ink) {
             }
             break;
         }
-        case Glyph::Minus: p.drawRect(QRectF(c.x() - 3.5, c.y() - 0.9, 7, 1.8)); break;
+        case Glyph::Minus:
+            p.drawRect(QRectF(c.x() - 3.5, c.y() - 0.9, 7, 1.8));
+            break;
         case Glyph::Plus:
             p.drawRect(QRectF(c.x() - 3.5, c.y() - 0.9, 7, 1.8));
             p.drawRect(QRectF(c.x() - 0.9, c.y() - 3.5, 1.8, 7));
@@ -345,9 +359,12 @@ int main(int argc, char** argv) {
     Save(QStringLiteral("bottom_band"), 2, 92, PaintBottomBand);
     Save(QStringLiteral("left_edge"), 8, 2, PaintLeftEdge);
     Save(QStringLiteral("right_edge"), 8, 2, PaintRightEdge);
-    Save(QStringLiteral("top_left"), 8, 36, [](QPainter& p, int w, int h) { PaintCorner(p, w, h, true, true); });
-    Save(QStringLiteral("top_right"), 8, 36, [](QPainter& p, int w, int h) { PaintCorner(p, w, h, false, true); });
-    Save(QStringLiteral("bottom_left"), 8, 94, [](QPainter& p, int w, int h) { PaintCorner(p, w, h, true, false); });
+    Save(QStringLiteral("top_left"), 8, 36,
+         [](QPainter& p, int w, int h) { PaintCorner(p, w, h, true, true); });
+    Save(QStringLiteral("top_right"), 8, 36,
+         [](QPainter& p, int w, int h) { PaintCorner(p, w, h, false, true); });
+    Save(QStringLiteral("bottom_left"), 8, 94,
+         [](QPainter& p, int w, int h) { PaintCorner(p, w, h, true, false); });
     Save(QStringLiteral("bottom_right"), 8, 94,
          [](QPainter& p, int w, int h) { PaintCorner(p, w, h, false, false); });
     Save(QStringLiteral("title_logo"), 86, 20, PaintTitleLogo);

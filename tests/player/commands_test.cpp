@@ -14,7 +14,9 @@ namespace {
 
 using CommandsTest = PlayerTest;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 TEST_F(CommandsTest, SaveAsProposesTheNameBeforeTheLastDotAndCopiesTheSource) {
     const std::string source = MakeWave("memo.old.wav", 700);

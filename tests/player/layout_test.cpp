@@ -15,7 +15,9 @@ namespace {
 
 using LayoutTest = PlayerTest;
 
-QRect Geometry(PlayerDialog& d, int id) { return d.Control(id)->geometry(); }
+QRect Geometry(PlayerDialog& d, int id) {
+    return d.Control(id)->geometry();
+}
 
 TEST_F(LayoutTest, PlacesEveryControlOnA240By290Area) {
     dialog->resize(240, 290 + dialog->BarHeight());
@@ -61,13 +63,13 @@ TEST_F(LayoutTest, AResizeRecomposesTheSkinAndMovesEveryControl) {
 TEST_F(LayoutTest, EveryPieceLoadsAtItsSizeInBothResolutions) {
     const struct {
         int id, w, h;
-    } pieces[] = {{kBackgroundFill, 2, 2}, {kTopBand, 2, 33},     {kBottomBand, 2, 92},
-                  {kLeftEdge, 8, 2},       {kRightEdge, 8, 2},    {kTopLeft, 8, 36},
-                  {kTopRight, 8, 36},      {kBottomLeft, 8, 94},  {kBottomRight, 8, 94},
-                  {kTitleLogo, 86, 20},    {kBanner, 160, 40},    {kTransportPanel, 172, 47},
-                  {kDurationLabel, 40, 8}, {kVolumeLabel, 35, 8}, {kCloseBox, 17, 15},
-                  {kFbUp, 24, 17},         {kFfPressed, 24, 17},  {kStopFocused, 32, 17},
-                  {kPlayUp, 38, 38},       {kPausePressed, 38, 38}, {kSpeedUp, 32, 17},
+    } pieces[] = {{kBackgroundFill, 2, 2}, {kTopBand, 2, 33},         {kBottomBand, 2, 92},
+                  {kLeftEdge, 8, 2},       {kRightEdge, 8, 2},        {kTopLeft, 8, 36},
+                  {kTopRight, 8, 36},      {kBottomLeft, 8, 94},      {kBottomRight, 8, 94},
+                  {kTitleLogo, 86, 20},    {kBanner, 160, 40},        {kTransportPanel, 172, 47},
+                  {kDurationLabel, 40, 8}, {kVolumeLabel, 35, 8},     {kCloseBox, 17, 15},
+                  {kFbUp, 24, 17},         {kFfPressed, 24, 17},      {kStopFocused, 32, 17},
+                  {kPlayUp, 38, 38},       {kPausePressed, 38, 38},   {kSpeedUp, 32, 17},
                   {kVolumeDownUp, 14, 14}, {kVolumeUpFocused, 14, 14}};
     for (const auto& p : pieces) {
         const QPixmap one = LoadSkinBitmap(p.id, 1.0);

@@ -13,7 +13,9 @@ namespace {
 
 using PlayerDialogTest = PlayerTest;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 TEST_F(PlayerDialogTest, OpensPlaysPausesResumesAndStops) {
     const std::string path = MakeWave("message.wav", 65400);
@@ -137,7 +139,7 @@ TEST_F(PlayerDialogTest, VolumeReadsRoundedToTensAndStepsWithinBounds) {
     for (int i = 0; i < 9; ++i) dialog->OnVolumeDown();
     EXPECT_EQ(dialog->ControlText(kIdVolumeDisplay), "0%");
     EXPECT_EQ(WaveOutGetVolume() & 0xFFFF, 1u);  // 0 % sends 1
-    dialog->OnVolumeDown();  // at the bottom: nothing
+    dialog->OnVolumeDown();                      // at the bottom: nothing
     EXPECT_EQ(dialog->VolumePercent(), 0u);
     dialog->OnVolumeUp();
     EXPECT_EQ(dialog->ControlText(kIdVolumeDisplay), "10%");
@@ -185,13 +187,13 @@ TEST_F(PlayerDialogTest, SplitsTheDisplayNameTag) {
     } cases[] = {
         {"/m/a.wav<cvnm:Call from Ann>", "/m/a.wav", "Call from Ann"},
         {"/m/a.wav", "/m/a.wav", ""},
-        {"/m/a b.wav <cvnm:X>", "/m/a b.wav ", "X"},         // the blank stays in the path
-        {"/m/a.wav<cvnm:Ann", "/m/a.wav<cvnm:Ann", ""},       // no closing '>'
-        {"/m/a.wav<cvnm:Ann>rest", "/m/a.wav", "Ann"},        // after '>' is ignored
-        {"/m/x>y.wav<cvnm:Ann>", "/m/x>y.wav", ""},           // the first '>' comes first
-        {"/m/a.wav<CVNM:Ann>", "/m/a.wav<CVNM:Ann>", ""},     // letter case matters
+        {"/m/a b.wav <cvnm:X>", "/m/a b.wav ", "X"},       // the blank stays in the path
+        {"/m/a.wav<cvnm:Ann", "/m/a.wav<cvnm:Ann", ""},    // no closing '>'
+        {"/m/a.wav<cvnm:Ann>rest", "/m/a.wav", "Ann"},     // after '>' is ignored
+        {"/m/x>y.wav<cvnm:Ann>", "/m/x>y.wav", ""},        // the first '>' comes first
+        {"/m/a.wav<CVNM:Ann>", "/m/a.wav<CVNM:Ann>", ""},  // letter case matters
         {"/m/a.wav<cvnm:>", "/m/a.wav", ""},
-        {"\"/m/q.wav\"", "\"/m/q.wav\"", ""},                 // quotation marks stay
+        {"\"/m/q.wav\"", "\"/m/q.wav\"", ""},  // quotation marks stay
     };
     for (const Case& c : cases) {
         QString path, name;

@@ -51,7 +51,9 @@ QString TestDialog::AskSavePath(const QString& base, const QString& ext, const Q
     return answer;
 }
 
-void TestDialog::OpenUrl(const QUrl& url) { openedUrls.push_back(url); }
+void TestDialog::OpenUrl(const QUrl& url) {
+    openedUrls.push_back(url);
+}
 
 void PlayerTest::SetUp() {
     EnsureApplication();

@@ -3,6 +3,8 @@
 // answered by the test, and sample recordings.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -11,8 +13,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "player/player_dialog.h"
 #include "tests/test_util.h"
@@ -24,7 +24,7 @@ void EnsureApplication();
 
 // A window whose file dialogs and URL opening are answered from queues.
 class TestDialog : public PlayerDialog {
-public:
+  public:
     using PlayerDialog::PlayerDialog;
 
     std::deque<QString> openAnswers;
@@ -35,7 +35,7 @@ public:
     std::vector<SaveQuestion> saveQuestions;
     std::vector<QUrl> openedUrls;
 
-protected:
+  protected:
     QString AskOpenPath() override;
     QString AskSavePath(const QString& base, const QString& ext, const QString& filter) override;
     void OpenUrl(const QUrl& url) override;
@@ -47,7 +47,7 @@ struct Report {
 };
 
 class PlayerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
