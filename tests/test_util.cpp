@@ -9,7 +9,8 @@ namespace testutil {
 
 TempDir::TempDir() {
     std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() / ("corvane-test-" + std::to_string(rd()) + std::to_string(rd()));
+    path_ = std::filesystem::temp_directory_path() /
+            ("corvane-test-" + std::to_string(rd()) + std::to_string(rd()));
     std::filesystem::create_directories(path_);
 }
 
@@ -26,7 +27,8 @@ Bytes ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
@@ -39,7 +41,9 @@ void Put32(Bytes& b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-void PutTag(Bytes& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
+void PutTag(Bytes& b, const char* tag) {
+    b.insert(b.end(), tag, tag + 4);
+}
 
 Bytes Wave(const Format& f, const Bytes& data) {
     Bytes b;
