@@ -4,6 +4,7 @@
 #include <bit>
 #include <cctype>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "playback/wave_exceptions.h"
@@ -62,7 +63,13 @@ WaveConverter::WaveConverter(const std::string& sourcePath, const std::string& o
         header.formatTag = kGsm610;
         return;
     }
-    if (!header.ReadHeader(source)) throw new CWaveDecoderException("Invalid wav header.");
+    bool valid;
+    try {
+        valid = header.ReadHeader(source);
+    } catch (const std::bad_alloc&) {  // a fmt extension as large as the file
+        throw new CWaveDecoderException("Out of memory.");
+    }
+    if (!valid) throw new CWaveDecoderException("Invalid wav header.");
 }
 
 WaveConverter::~WaveConverter() {
@@ -99,33 +106,37 @@ const char* WaveConverter::EncodingName(uint16_t formatTag) {
 }
 
 void WaveConverter::Convert() {
-    switch (header.formatTag) {
-        case kPcm:
-            ConvertPcm();
-            break;
-        case kMsAdpcm:
-            ConvertMsAdpcm();
-            break;
-        case kALaw:
-            ConvertALaw();
-            break;
-        case kMuLaw:
-            ConvertMuLaw();
-            break;
-        case kOkiAdpcm:
-            ConvertOkiAdpcm();
-            break;
-        case kImaAdpcm:
-            ConvertImaAdpcm();
-            break;
-        case kGsm610:
-            ConvertGsm(rawGsm);
-            break;
-        case kG729:
-            ConvertG729();
-            break;
-        default:
-            throw new CWaveDecoderException("Unsupported wave format.");
+    try {
+        switch (header.formatTag) {
+            case kPcm:
+                ConvertPcm();
+                break;
+            case kMsAdpcm:
+                ConvertMsAdpcm();
+                break;
+            case kALaw:
+                ConvertALaw();
+                break;
+            case kMuLaw:
+                ConvertMuLaw();
+                break;
+            case kOkiAdpcm:
+                ConvertOkiAdpcm();
+                break;
+            case kImaAdpcm:
+                ConvertImaAdpcm();
+                break;
+            case kGsm610:
+                ConvertGsm(rawGsm);
+                break;
+            case kG729:
+                ConvertG729();
+                break;
+            default:
+                throw new CWaveDecoderException("Unsupported wave format.");
+        }
+    } catch (const std::bad_alloc&) {
+        throw new CWaveDecoderException("Out of memory.");
     }
     // A conversion is complete only when every byte reached the disk.
     output.Close();
