@@ -26,8 +26,9 @@ std::string TagText(const WaveHeader::Tag& tag) {
 }
 
 void PrintHeader(const WaveHeader& h, bool rawGsm) {
-    std::printf("encoding:        %s (format tag 0x%X)%s\n", WaveConverter::EncodingName(h.formatTag),
-                h.formatTag, rawGsm ? ", raw GSM file" : "");
+    std::printf("encoding:        %s (format tag 0x%X)%s\n",
+                WaveConverter::EncodingName(h.formatTag), h.formatTag,
+                rawGsm ? ", raw GSM file" : "");
     if (rawGsm) return;
     std::printf("riff:            %s, size %u, form %s\n", TagText(h.riffTag).c_str(), h.riffSize,
                 TagText(h.waveTag).c_str());
@@ -42,7 +43,8 @@ void PrintHeader(const WaveHeader& h, bool rawGsm) {
 
 // True when both paths name the same existing file (after links).
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
 }
@@ -57,7 +59,8 @@ int Info(const std::string& source) {
     CFileException error;
     if (!file.Open(source, CFile::modeRead, &error, true)) return Fail(source, error.Message());
     WaveHeader header;
-    const bool raw = source.size() >= 4 && strcasecmp(source.c_str() + source.size() - 4, ".gsm") == 0;
+    const bool raw =
+        source.size() >= 4 && strcasecmp(source.c_str() + source.size() - 4, ".gsm") == 0;
     if (raw) {
         header.formatTag = 0x31;
     } else if (!header.ReadHeader(file)) {
@@ -68,7 +71,8 @@ int Info(const std::string& source) {
 }
 
 int Convert(const std::string& source, const std::string& output, bool verbose) {
-    if (SameFile(source, output)) return Fail(source, "Cannot write the output over its own source.");
+    if (SameFile(source, output))
+        return Fail(source, "Cannot write the output over its own source.");
     WaveHeader written;
     std::string encoding;
     try {
@@ -85,10 +89,12 @@ int Convert(const std::string& source, const std::string& output, bool verbose) 
     if (verbose) {
         const uint32_t frame = written.blockAlign ? written.blockAlign : 1;
         const uint64_t frames = written.dataSize / frame;
-        const double seconds = written.sampleRate ? static_cast<double>(frames) / written.sampleRate : 0.0;
-        std::printf("read %s, wrote %u channel(s), %u Hz, %u-bit, %llu samples per channel, %.2f s to %s\n",
-                    encoding.c_str(), written.channels, written.sampleRate, written.bitsPerSample,
-                    static_cast<unsigned long long>(frames), seconds, output.c_str());
+        const double seconds =
+            written.sampleRate ? static_cast<double>(frames) / written.sampleRate : 0.0;
+        std::printf(
+            "read %s, wrote %u channel(s), %u Hz, %u-bit, %llu samples per channel, %.2f s to %s\n",
+            encoding.c_str(), written.channels, written.sampleRate, written.bitsPerSample,
+            static_cast<unsigned long long>(frames), seconds, output.c_str());
     }
     return 0;
 }

@@ -7,7 +7,7 @@
 #include <string>
 
 class CException {
-public:
+  public:
     CException() = default;
     explicit CException(bool autoDelete) : autoDelete_(autoDelete) {}
     virtual ~CException() = default;
@@ -17,7 +17,8 @@ public:
     // Copies the message into buffer (capacity in bytes, terminator included): at most
     // capacity - 1 bytes and a terminating zero; nothing when capacity is 0. helpContext is
     // left untouched. Always returns true.
-    virtual bool GetErrorMessage(char* buffer, size_t capacity, unsigned* helpContext = nullptr) const;
+    virtual bool GetErrorMessage(char* buffer, size_t capacity,
+                                 unsigned* helpContext = nullptr) const;
 
     // The whole message text.
     virtual std::string Message() const = 0;
@@ -36,7 +37,7 @@ public:
     // Installs the program's reporter; returns the previous one.
     static Reporter SetReporter(Reporter reporter);
 
-private:
+  private:
     bool autoDelete_ = true;
 };
 
@@ -50,10 +51,10 @@ using ExceptionPtr = std::unique_ptr<CException, ExceptionDeleter>;
 
 // An exception that carries one ready-made text.
 class CMessageException : public CException {
-public:
+  public:
     explicit CMessageException(std::string message) : message_(std::move(message)) {}
     std::string Message() const override { return message_; }
 
-private:
+  private:
     std::string message_;
 };

@@ -84,7 +84,8 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error,
             reason = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         }
         if (reason != 0) {
-            if (error) error->Set(reason, path, reason == EINVAL ? "Not a regular file" : "Cannot open");
+            if (error)
+                error->Set(reason, path, reason == EINVAL ? "Not a regular file" : "Cannot open");
             return false;
         }
         oflags |= O_NONBLOCK;  // in case the path was swapped for a FIFO since the check
@@ -220,7 +221,9 @@ uint64_t CFile::Seek(uint64_t offset) {
     return position_;
 }
 
-uint64_t CFile::GetPosition() const { return position_; }
+uint64_t CFile::GetPosition() const {
+    return position_;
+}
 
 uint64_t CFile::GetLength() {
     if (fd_ < 0) {

@@ -10,8 +10,17 @@
 #include "platform/exception.h"
 
 class CFileException : public CException {
-public:
-    enum Cause { none = 0, fileNotFound, accessDenied, badSeek, hardIO, diskFull, endOfFile, invalidFile };
+  public:
+    enum Cause {
+        none = 0,
+        fileNotFound,
+        accessDenied,
+        badSeek,
+        hardIO,
+        diskFull,
+        endOfFile,
+        invalidFile
+    };
 
     CFileException() = default;
     CFileException(Cause cause, int osError, std::string path, std::string what);
@@ -24,7 +33,7 @@ public:
     // Fills this exception from errno after a failed operation on path.
     void Set(int osError, const std::string& path, const std::string& what);
 
-private:
+  private:
     Cause cause_ = none;
     int osError_ = -1;
     std::string path_;
@@ -32,7 +41,7 @@ private:
 };
 
 class CFile {
-public:
+  public:
     enum OpenFlags : unsigned {
         modeRead = 0x0000,
         modeWrite = 0x0001,
@@ -63,7 +72,7 @@ public:
     // Flushes and closes; a failure of either throws (for an output file).
     void Close();
 
-private:
+  private:
     [[noreturn]] void Throw(const std::string& what) const;
     void FlushWrites();
     int WritePending();  // writes the buffer out; returns 0 or the errno of the failure
@@ -71,8 +80,8 @@ private:
     int fd_ = -1;
     std::string path_;
     bool writing_ = false;
-    uint64_t position_ = 0;          // logical position seen by the caller
+    uint64_t position_ = 0;  // logical position seen by the caller
     std::vector<unsigned char> buffer_;
-    size_t bufferStart_ = 0;         // read buffer: next unread byte
-    size_t bufferEnd_ = 0;           // read buffer: end of valid bytes; write buffer: bytes held
+    size_t bufferStart_ = 0;  // read buffer: next unread byte
+    size_t bufferEnd_ = 0;    // read buffer: end of valid bytes; write buffer: bytes held
 };

@@ -20,11 +20,11 @@ enum WaveIOError : int32_t {
 const char* WaveIOErrorText(int32_t code);
 
 class CWaveIOException : public CMessageException {
-public:
+  public:
     explicit CWaveIOException(int32_t code) : CMessageException(WaveIOErrorText(code)) {}
 };
 
 class CWaveDecoderException : public CMessageException {
-public:
+  public:
     explicit CWaveDecoderException(std::string text) : CMessageException(std::move(text)) {}
 };

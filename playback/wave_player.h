@@ -9,7 +9,7 @@
 enum PlayerState : int32_t { Playing = 0, Paused = 1, Stopped = 2 };
 
 class WavePlayer {
-public:
+  public:
     // Opens and checks the file; throws CWaveIOException* with code 1, 4 or 5.
     explicit WavePlayer(const std::string& path);
     ~WavePlayer();

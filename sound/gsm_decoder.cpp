@@ -18,7 +18,9 @@ GsmDecoder::GsmDecoder(bool wav49) : state_(gsm_create()), wav49_(wav49) {
     }
 }
 
-GsmDecoder::~GsmDecoder() { gsm_destroy(state_); }
+GsmDecoder::~GsmDecoder() {
+    gsm_destroy(state_);
+}
 
 void GsmDecoder::DecodeFrame(uint8_t frame[33], int16_t samples[160]) {
     if (!wav49_) frame[0] = static_cast<uint8_t>((frame[0] & 0x0F) | 0xD0);

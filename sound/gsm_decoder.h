@@ -6,7 +6,7 @@
 struct gsm_state;
 
 class GsmDecoder {
-public:
+  public:
     // Creates the state; with wav49, the library expects 65-byte two-frame blocks, fed as
     // a 33-byte and then a 32-byte half. Throws CWaveDecoderException* when the state
     // cannot be made ("Out of memory.") or the library lacks WAV49 support.
@@ -20,7 +20,7 @@ public:
     // frame decodes.
     void DecodeFrame(uint8_t frame[33], int16_t samples[160]);
 
-private:
+  private:
     gsm_state* state_;
     bool wav49_;
 };

@@ -12,7 +12,7 @@ struct MsAdpcmCoefficients {
 
 struct MsAdpcmChannelState {
     int16_t step = 0;
-    int16_t first = 0;   // coefficients, Q8
+    int16_t first = 0;  // coefficients, Q8
     int16_t second = 0;
 };
 
@@ -31,4 +31,5 @@ void MsAdpcmBlockExpand(uint32_t channels, const std::vector<MsAdpcmCoefficients
                         std::vector<MsAdpcmChannelState>& states);
 
 // Decodes one code from the channel's two previous samples and adapts the channel's step.
-int16_t MsAdpcmDecodeNibble(uint8_t code, MsAdpcmChannelState& state, int32_t sample1, int32_t sample2);
+int16_t MsAdpcmDecodeNibble(uint8_t code, MsAdpcmChannelState& state, int32_t sample1,
+                            int32_t sample2);

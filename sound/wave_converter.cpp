@@ -1,9 +1,10 @@
 #include "sound/wave_converter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <bit>
+#include <cctype>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "playback/wave_exceptions.h"
@@ -42,7 +43,8 @@ void WriteSamples(CFile& file, int16_t* samples, size_t count) {
 bool EndsWithGsm(const std::string& path) {
     if (path.size() < 4) return false;
     std::string tail = path.substr(path.size() - 4);
-    std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return tail == ".gsm";
 }
 
@@ -61,7 +63,13 @@ WaveConverter::WaveConverter(const std::string& sourcePath, const std::string& o
         header.formatTag = kGsm610;
         return;
     }
-    if (!header.ReadHeader(source)) throw new CWaveDecoderException("Invalid wav header.");
+    bool valid;
+    try {
+        valid = header.ReadHeader(source);
+    } catch (const std::bad_alloc&) {  // a fmt extension as large as the file
+        throw new CWaveDecoderException("Out of memory.");
+    }
+    if (!valid) throw new CWaveDecoderException("Invalid wav header.");
 }
 
 WaveConverter::~WaveConverter() {
@@ -76,29 +84,59 @@ WaveConverter::~WaveConverter() {
 
 const char* WaveConverter::EncodingName(uint16_t formatTag) {
     switch (formatTag) {
-        case kPcm: return "linear PCM";
-        case kMsAdpcm: return "Microsoft ADPCM";
-        case kALaw: return "G.711 A-law";
-        case kMuLaw: return "G.711 mu-law";
-        case kOkiAdpcm: return "OKI ADPCM";
-        case kImaAdpcm: return "IMA ADPCM";
-        case kGsm610: return "GSM 06.10";
-        case kG729: return "G.729";
-        default: return "unsupported";
+        case kPcm:
+            return "linear PCM";
+        case kMsAdpcm:
+            return "Microsoft ADPCM";
+        case kALaw:
+            return "G.711 A-law";
+        case kMuLaw:
+            return "G.711 mu-law";
+        case kOkiAdpcm:
+            return "OKI ADPCM";
+        case kImaAdpcm:
+            return "IMA ADPCM";
+        case kGsm610:
+            return "GSM 06.10";
+        case kG729:
+            return "G.729";
+        default:
+            return "unsupported";
     }
 }
 
 void WaveConverter::Convert() {
-    switch (header.formatTag) {
-        case kPcm: ConvertPcm(); break;
-        case kMsAdpcm: ConvertMsAdpcm(); break;
-        case kALaw: ConvertALaw(); break;
-        case kMuLaw: ConvertMuLaw(); break;
-        case kOkiAdpcm: ConvertOkiAdpcm(); break;
-        case kImaAdpcm: ConvertImaAdpcm(); break;
-        case kGsm610: ConvertGsm(rawGsm); break;
-        case kG729: ConvertG729(); break;
-        default: throw new CWaveDecoderException("Unsupported wave format.");
+    try {
+        switch (header.formatTag) {
+            case kPcm:
+                ConvertPcm();
+                break;
+            case kMsAdpcm:
+                ConvertMsAdpcm();
+                break;
+            case kALaw:
+                ConvertALaw();
+                break;
+            case kMuLaw:
+                ConvertMuLaw();
+                break;
+            case kOkiAdpcm:
+                ConvertOkiAdpcm();
+                break;
+            case kImaAdpcm:
+                ConvertImaAdpcm();
+                break;
+            case kGsm610:
+                ConvertGsm(rawGsm);
+                break;
+            case kG729:
+                ConvertG729();
+                break;
+            default:
+                throw new CWaveDecoderException("Unsupported wave format.");
+        }
+    } catch (const std::bad_alloc&) {
+        throw new CWaveDecoderException("Out of memory.");
     }
     // A conversion is complete only when every byte reached the disk.
     output.Close();
@@ -120,7 +158,8 @@ void WaveConverter::FinishHeader() {
 void WaveConverter::ConvertPcm() {
     header.WriteHeader(output);
     std::vector<uint8_t> buffer(kReadUnit);
-    while (const size_t n = source.Read(buffer.data(), buffer.size())) output.Write(buffer.data(), n);
+    while (const size_t n = source.Read(buffer.data(), buffer.size()))
+        output.Write(buffer.data(), n);
 }
 
 void WaveConverter::ConvertALaw() {

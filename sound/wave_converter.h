@@ -9,7 +9,7 @@
 #include "sound/wave_header.h"
 
 class WaveConverter {
-public:
+  public:
     // Opens both files and reads the source's header. Throws CFileException* or
     // CWaveDecoderException*.
     WaveConverter(const std::string& sourcePath, const std::string& outputPath);
@@ -27,7 +27,7 @@ public:
     // Display name of a format tag ("GSM 06.10", "unsupported" when there is no routine).
     static const char* EncodingName(uint16_t formatTag);
 
-private:
+  private:
     void ConvertPcm();
     void ConvertALaw();
     void ConvertMuLaw();

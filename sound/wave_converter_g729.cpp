@@ -2,4 +2,6 @@
 #include "playback/wave_exceptions.h"
 #include "sound/wave_converter.h"
 
-void WaveConverter::ConvertG729() { throw new CWaveDecoderException("Unsupported wave format."); }
+void WaveConverter::ConvertG729() {
+    throw new CWaveDecoderException("Unsupported wave format.");
+}

@@ -6,7 +6,9 @@
 
 namespace {
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t Le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
@@ -30,9 +32,13 @@ bool TagIs(const WaveHeader::Tag& tag, const char* upper) {
     return true;
 }
 
-bool ReadExact(CFile& file, void* buffer, size_t n) { return file.Read(buffer, n) == n; }
+bool ReadExact(CFile& file, void* buffer, size_t n) {
+    return file.Read(buffer, n) == n;
+}
 
-bool ReadTag(CFile& file, WaveHeader::Tag& tag) { return ReadExact(file, tag.data(), 4); }
+bool ReadTag(CFile& file, WaveHeader::Tag& tag) {
+    return ReadExact(file, tag.data(), 4);
+}
 
 bool Read32(CFile& file, uint32_t& value) {
     uint8_t b[4];

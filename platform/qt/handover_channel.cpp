@@ -1,11 +1,12 @@
 #include "platform/qt/handover_channel.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
 #include <QStandardPaths>
-#include <unistd.h>
 
 namespace {
 
@@ -27,7 +28,9 @@ HandOverServer::HandOverServer(Handler handler, QObject* parent)
     connect(server_, &QLocalServer::newConnection, this, &HandOverServer::OnNewConnection);
 }
 
-HandOverServer::~HandOverServer() { server_->close(); }
+HandOverServer::~HandOverServer() {
+    server_->close();
+}
 
 bool HandOverServer::Listen() {
     const QString path = HandOverSocketPath();

@@ -19,7 +19,7 @@ QString HandOverSocketPath();
 
 class HandOverServer : public QObject {
     Q_OBJECT
-public:
+  public:
     using Handler = std::function<void(const QByteArray& request)>;
 
     explicit HandOverServer(Handler handler, QObject* parent = nullptr);
@@ -29,7 +29,7 @@ public:
     // holds the single-instance lock). Returns false when the socket cannot be created.
     bool Listen();
 
-private:
+  private:
     void OnNewConnection();
 
     Handler handler_;

@@ -1,0 +1,91 @@
+#include "platform/file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "tests/test_util.h"
+
+using namespace testutil;
+
+TEST(File, WriteSeekAndReadBackAcrossTheBuffer) {
+    TempDir dir;
+    const std::string path = dir.File("f.bin");
+    Bytes data(200000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 13 + (i >> 8));
+    {
+        CFile out;
+        ASSERT_TRUE(out.Open(path, CFile::modeCreate | CFile::modeWrite));
+        out.Write(data.data(), 10);
+        out.Write(data.data() + 10, data.size() - 10);
+        EXPECT_EQ(out.GetPosition(), data.size());
+        EXPECT_EQ(out.GetLength(), data.size());
+        out.Seek(0);
+        out.Write("AB", 2);  // patch in place, as the converter patches its header
+        out.Close();
+    }
+    data[0] = 'A';
+    data[1] = 'B';
+    EXPECT_EQ(ReadFile(path), data);
+
+    CFile in;
+    ASSERT_TRUE(in.Open(path, CFile::modeRead));
+    uint8_t b[5];
+    ASSERT_EQ(in.Read(b, 1), 1u);
+    EXPECT_EQ(b[0], 'A');
+    in.Seek(100);  // inside the buffer
+    ASSERT_EQ(in.Read(b, 5), 5u);
+    EXPECT_EQ(b[0], data[100]);
+    in.Seek(150000);  // outside it
+    ASSERT_EQ(in.Read(b, 5), 5u);
+    EXPECT_EQ(b[4], data[150004]);
+    EXPECT_EQ(in.GetPosition(), 150005u);
+    Bytes rest(100000);
+    EXPECT_EQ(in.Read(rest.data(), rest.size()), data.size() - 150005);
+    EXPECT_EQ(in.Read(b, 5), 0u);  // end of file
+    in.Seek(uint64_t{1} << 40);     // past the end: reads give nothing
+    EXPECT_EQ(in.Read(b, 5), 0u);
+}
+
+TEST(File, OpenFailuresFillTheExceptionWithPathAndReason) {
+    TempDir dir;
+    CFile f;
+    CFileException error;
+    EXPECT_FALSE(f.Open(dir.File("missing"), CFile::modeRead, &error));
+    EXPECT_EQ(error.cause(), CFileException::fileNotFound);
+    EXPECT_NE(error.Message().find(dir.File("missing")), std::string::npos);
+    EXPECT_NE(error.Message().find("No such file or directory"), std::string::npos);
+
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(f.Open(dir.File("fifo"), CFile::modeRead, &error, true));
+    EXPECT_FALSE(f.Open(dir.path().string(), CFile::modeRead, &error, true));
+    EXPECT_FALSE(f.IsOpen());
+}
+
+TEST(File, FailedWritesThrowAtTheLatestOnClose) {
+    struct stat st {};
+    if (::stat("/dev/full", &st) != 0) GTEST_SKIP() << "no /dev/full";
+    CFile out;
+    ASSERT_TRUE(out.Open("/dev/full", CFile::modeCreate | CFile::modeWrite));
+    out.Write("abc", 3);  // buffered: not yet on the device
+    try {
+        out.Close();
+        ADD_FAILURE() << "a lost write was reported as success";
+    } catch (CException* e) {
+        ExceptionPtr owned(e);
+        EXPECT_NE(e->Message().find("No space left"), std::string::npos) << e->Message();
+    }
+    EXPECT_FALSE(out.IsOpen());
+}
+
+TEST(File, ReadingAWriteOnlyFileThrows) {
+    TempDir dir;
+    CFile out;
+    ASSERT_TRUE(out.Open(dir.File("w"), CFile::modeCreate | CFile::modeWrite));
+    uint8_t b;
+    try {
+        out.Read(&b, 1);
+        ADD_FAILURE();
+    } catch (CException* e) {
+        ExceptionPtr owned(e);
+    }
+}

@@ -1,0 +1,213 @@
+#include "sound/wave_header.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/file.h"
+#include "tests/test_util.h"
+
+using namespace testutil;
+
+namespace {
+
+struct ReadResult {
+    bool ok;
+    uint64_t position;
+    WaveHeader header;
+};
+
+ReadResult ReadBytes(const Bytes& bytes) {
+    TempDir dir;
+    const std::string path = dir.File("in.wav");
+    WriteFile(path, bytes);
+    CFile file;
+    EXPECT_TRUE(file.Open(path, CFile::modeRead));
+    ReadResult r{};
+    r.ok = r.header.ReadHeader(file);
+    r.position = file.GetPosition();
+    return r;
+}
+
+Bytes Canonical(uint32_t dataSize = 4) {
+    return Wave(Format{}, Bytes(dataSize, 0x11));
+}
+
+// Builds RIFF/WAVE followed by raw chunk bytes.
+Bytes Riff(const Bytes& body, const char* riff = "RIFF", const char* wave = "WAVE") {
+    Bytes b;
+    PutTag(b, riff);
+    Put32(b, static_cast<uint32_t>(4 + body.size()));
+    PutTag(b, wave);
+    b.insert(b.end(), body.begin(), body.end());
+    return b;
+}
+
+Bytes Chunk(const char* tag, uint32_t size, const Bytes& payload) {
+    Bytes b;
+    PutTag(b, tag);
+    Put32(b, size);
+    b.insert(b.end(), payload.begin(), payload.end());
+    return b;
+}
+
+Bytes FmtPayload(uint16_t formatTag = 1, size_t extra = 0) {
+    Bytes b;
+    Put16(b, formatTag);
+    Put16(b, 1);
+    Put32(b, 8000);
+    Put32(b, 16000);
+    Put16(b, 2);
+    Put16(b, 16);
+    b.resize(16 + extra, 0xEE);
+    return b;
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes b;
+    for (const Bytes& p : parts) b.insert(b.end(), p.begin(), p.end());
+    return b;
+}
+
+}  // namespace
+
+TEST(WaveHeader, CanonicalFileStopsAtFirstDataByte) {
+    const ReadResult r = ReadBytes(Canonical());
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.position, 44u);
+    EXPECT_EQ(r.header.formatTag, 1);
+    EXPECT_EQ(r.header.sampleRate, 8000u);
+    EXPECT_EQ(r.header.dataSize, 4u);
+    EXPECT_TRUE(r.header.fmtExtra.empty());
+}
+
+TEST(WaveHeader, TagsMatchInAnyCaseAndKeepTheirBytes) {
+    const Bytes b =
+        Riff(Cat({Chunk("FmT ", 16, FmtPayload()), Chunk("DaTa", 0, {})}), "riFF", "wave");
+    const ReadResult r = ReadBytes(b);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(std::string(r.header.riffTag.data(), 4), "riFF");
+    EXPECT_EQ(std::string(r.header.waveTag.data(), 4), "wave");
+    EXPECT_EQ(std::string(r.header.fmtTag.data(), 4), "fmt ");
+    EXPECT_EQ(std::string(r.header.dataTag.data(), 4), "DaTa");
+    EXPECT_EQ(r.header.dataSize, 0u);
+}
+
+TEST(WaveHeader, ByteScanFindsFmtInsideOtherChunksButNotAfterABrokenMatch) {
+    // "fmt " inside a JUNK chunk is taken as the fmt tag.
+    Bytes junk = Chunk("JUNK", 8, {'x', 'f', 'm', 't', ' '});
+    Bytes inner = Cat({junk, Bytes{16, 0, 0, 0}, FmtPayload(), Chunk("data", 0, {})});
+    ReadResult r = ReadBytes(Riff(inner));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.header.formatTag, 1);
+
+    // f f m t space: the second f breaks the match and is not retried.
+    Bytes broken = Cat(
+        {Bytes{'f', 'f', 'm', 't', ' '}, Bytes{16, 0, 0, 0}, FmtPayload(), Chunk("data", 0, {})});
+    EXPECT_FALSE(ReadBytes(Riff(broken)).ok);
+}
+
+TEST(WaveHeader, ChunkWalkSkipsChunksBetweenFmtAndData) {
+    const Bytes b = Riff(Cat({Chunk("fmt ", 16, FmtPayload()), Chunk("LIST", 6, Bytes(6, 'L')),
+                              Chunk("fact", 4, Bytes(4, 0)), Chunk("data", 2, {1, 2})}));
+    const ReadResult r = ReadBytes(b);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.header.dataSize, 2u);
+    EXPECT_EQ(r.position, b.size() - 2);
+}
+
+TEST(WaveHeader, FmtExtensionIsKept) {
+    ReadResult r =
+        ReadBytes(Riff(Cat({Chunk("fmt ", 18, FmtPayload(1, 2)), Chunk("data", 0, {})})));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.header.fmtExtra.size(), 2u);
+    r = ReadBytes(Riff(Cat({Chunk("fmt ", 50, FmtPayload(2, 34)), Chunk("data", 0, {})})));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.header.fmtExtra.size(), 34u);
+}
+
+TEST(WaveHeader, ShortFmtChunkReadsSixteenBytesButWalksFromItsOwnSize) {
+    // fmt size 14: bitsPerSample comes from the two bytes after the chunk, which here are
+    // the first bytes of the data chunk's tag ("da" = 0x6164).
+    Bytes fmt = FmtPayload();
+    fmt.resize(14);
+    const ReadResult r =
+        ReadBytes(Riff(Cat({Chunk("fmt ", 14, fmt), Chunk("data", 3, {1, 2, 3})})));
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.header.bitsPerSample, 0x6164);
+    EXPECT_EQ(r.header.dataSize, 3u);
+}
+
+TEST(WaveHeader, OddChunkWithPadByteMisplacesTheWalk) {
+    // The pad byte after an odd chunk is not skipped, so "data" is read one byte late and
+    // never found.
+    const Bytes b = Riff(Cat({Chunk("fmt ", 16, FmtPayload()), Chunk("LIST", 3, {1, 2, 3}),
+                              Bytes{0}, Chunk("data", 2, {1, 2})}));
+    EXPECT_FALSE(ReadBytes(b).ok);
+}
+
+TEST(WaveHeader, MalformedHeadersAreRefusedWithoutHangingOrAllocatingTooMuch) {
+    const Bytes fmt = Chunk("fmt ", 16, FmtPayload());
+    struct Case {
+        const char* name;
+        Bytes bytes;
+    };
+    const Case cases[] = {
+        {"empty", {}},
+        {"three bytes", {'R', 'I', 'F'}},
+        {"eleven bytes", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V'}},
+        {"not riff", Riff(Cat({fmt, Chunk("data", 0, {})}), "RIFX")},
+        {"not wave", Riff(Cat({fmt, Chunk("data", 0, {})}), "RIFF", "AVI ")},
+        {"no fmt", Riff(Chunk("data", 4, Bytes(4, 0)))},
+        {"no data", Riff(fmt)},
+        {"ends inside data header", Cat({Riff(fmt), Bytes{'d', 'a', 't', 'a', 1}})},
+        {"ends inside fmt", Riff(Bytes{'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0})},
+        {"huge fmt extension",
+         Riff(Cat({Chunk("fmt ", 0xFFFFFFF0u, FmtPayload()), Chunk("data", 0, {})}))},
+        {"fmt extension past the end",
+         Riff(Cat({Chunk("fmt ", 40, FmtPayload()), Chunk("data", 0, {})}))},
+        // A chunk of size 0xFFFFFFF8 makes the 32-bit step 0: the same header again and again.
+        {"step wraps to zero",
+         Riff(Cat({fmt, Chunk("JUNK", 0xFFFFFFF8u, {}), Chunk("data", 0, {})}))},
+        // Steps of 1 walk byte by byte and run out of file.
+        {"step wraps to one", Riff(Cat({fmt, Chunk("JUNK", 0xFFFFFFF9u, Bytes(64, 'x'))}))},
+        {"chunk past the end", Riff(Cat({fmt, Chunk("JUNK", 0x7FFFFFFFu, Bytes(8, 0))}))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(ReadBytes(c.bytes).ok);
+    }
+}
+
+TEST(WaveHeader, SmallWrapsStillAdvance) {
+    // Size 0xFFFFFFFC makes the 32-bit step 4: the next "chunk header" is the size field
+    // itself followed by four zero bytes (a chunk of size 0), and after it comes "data".
+    Bytes b = Riff(Chunk("fmt ", 16, FmtPayload()));
+    PutTag(b, "JUNK");
+    Put32(b, 0xFFFFFFFCu);
+    Put32(b, 0);
+    const size_t dataAt = b.size();
+    PutTag(b, "data");
+    Put32(b, 5);
+    b.resize(b.size() + 5);
+    const ReadResult r = ReadBytes(b);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.header.dataSize, 5u);
+    EXPECT_EQ(r.position, dataAt + 8);
+}
+
+TEST(WaveHeader, WriteHeaderAlwaysWritesTheCanonicalFortyFourBytes) {
+    TempDir dir;
+    const ReadResult r =
+        ReadBytes(Riff(Cat({Chunk("fmt ", 50, FmtPayload(2, 34)), Chunk("data", 7, Bytes(7, 0))})));
+    ASSERT_TRUE(r.ok);
+    WaveHeader h = r.header;
+    CFile out;
+    ASSERT_TRUE(out.Open(dir.File("out.wav"), CFile::modeCreate | CFile::modeWrite));
+    h.WriteHeader(out);
+    out.Close();
+    const Bytes written = ReadFile(dir.File("out.wav"));
+    ASSERT_EQ(written.size(), 44u);
+    EXPECT_EQ(h.fmtSize, 16u);
+    EXPECT_EQ(written[16], 16);
+    EXPECT_EQ(written[20], 2);  // format tag kept
+    EXPECT_EQ(written[40], 7);  // data size kept
+}
