@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QFileInfo>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -314,6 +317,37 @@ TEST_F(TessickTest, SocketIsPrivateToTheUser) {
     EXPECT_TRUE(S_ISSOCK(info.st_mode));
     EXPECT_EQ(info.st_uid, ::getuid());
     EXPECT_EQ(info.st_mode & 077, 0u);
+}
+
+// A socket at the player's path that another user serves (possible where the path falls back
+// to a shared folder) is not our player: the text goes to a new player of our own instead.
+TEST_F(TessickTest, IgnoresASocketServedByAnotherUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to serve a socket as another user";
+    const std::string path = SocketPath();
+    ::unlink(path.c_str());
+    const pid_t stranger = ::fork();
+    ASSERT_GE(stranger, 0);
+    if (stranger == 0) {
+        // The peer's credentials are those in effect at listen().
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::setresuid(65534, 65534, 65534) != 0 || ::listen(fd, 8) != 0) {
+            ::_exit(1);
+        }
+        for (;;) {
+            const int peer = ::accept(fd, nullptr, nullptr);
+            if (peer >= 0 && ::write(peer, "done\n", 5) != 5) ::_exit(1);
+        }
+    }
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(path); }));
+    RunTessick({"/tmp/mine.wav"});
+    ::kill(stranger, SIGKILL);
+    ::waitpid(stranger, nullptr, 0);
+    EXPECT_EQ(StartedPlayer(true), Strings{"/tmp/mine.wav"});
+    EXPECT_EQ(AutoPlay(), std::nullopt);
 }
 
 }  // namespace
