@@ -1,6 +1,11 @@
 // End-to-end tests of the tessick program against a stand-in player (fake_player), which
 // takes the hand-over the way the player does and logs what it received. Every program runs
 // with its runtime and settings folders in a private temporary folder.
+//
+// Any program that serves the hand-over socket can take the stand-in's place through
+// StartPlayerProgram (the player itself, say, with QT_QPA_PLATFORM=offscreen and
+// CORVANE_AUDIO=null); the checks on "AutoPlay", exit codes and waiting hold for it too,
+// only Records() is the stand-in's own.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -137,14 +142,18 @@ class TessickTest : public ::testing::Test {
     static testutil::Bytes Bytes(const std::string& s) { return {s.begin(), s.end()}; }
     static std::string SocketPath() { return HandOverSocketPath().toStdString(); }
 
-    // Starts the stand-in player with options and waits until it listens.
-    void StartPlayer(const Strings& options = {}) {
+    // Starts a program that serves the hand-over socket and waits until it listens.
+    void StartPlayerProgram(const Strings& argv) {
         ::unlink(SocketPath().c_str());
-        Strings argv{CORVANE_FAKE_PLAYER, log_};
-        argv.insert(argv.end(), options.begin(), options.end());
         player_ = std::make_unique<Process>(argv);
         ASSERT_TRUE(WaitFor([this] { return fs::exists(SocketPath()) || !player_->Running(); }));
-        ASSERT_TRUE(player_->Running()) << "the stand-in player did not start";
+        ASSERT_TRUE(player_->Running()) << argv[0] << " did not start";
+    }
+    // Starts the stand-in player with options (see fake_player.cpp).
+    void StartPlayer(const Strings& options = {}) {
+        Strings argv{CORVANE_FAKE_PLAYER, log_};
+        argv.insert(argv.end(), options.begin(), options.end());
+        StartPlayerProgram(argv);
     }
 
     std::unique_ptr<Process> StartTessick(const Strings& args) {
