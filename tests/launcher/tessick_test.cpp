@@ -230,11 +230,12 @@ TEST_F(TessickTest, HandsTheTextOverUnchangedAndLeavesNoAutoPlay) {
     RunTessick({quoted});
     // An unquoted path arrives as several arguments and is joined back with single blanks;
     // texts that look like Qt's own options stay the text.
-    RunTessick({"-platform", "offscreen", "-reverse.wav<cvnm:Label>"});
+    RunTessick({"-platform", "offscreen", "-qmljsdebugger=port:9", "-reverse.wav<cvnm:Label>"});
     RunTessick({"@odd, name; #1 = ä\\x.wav"});
     RunTessick({"  two  blanks .wav "});
     EXPECT_EQ(Records(),
-              (Strings{Taken(quoted), Taken("-platform offscreen -reverse.wav<cvnm:Label>"),
+              (Strings{Taken(quoted),
+                       Taken("-platform offscreen -qmljsdebugger=port:9 -reverse.wav<cvnm:Label>"),
                        Taken("@odd, name; #1 = ä\\x.wav"), Taken("  two  blanks .wav ")}));
     EXPECT_EQ(AutoPlay(), std::nullopt);
     EXPECT_EQ(StartedPlayer(false), std::nullopt);
