@@ -25,7 +25,7 @@ QString TextFromArguments(int argc, char** argv) {
 }
 
 // Removes "AutoPlay" when it still holds text, that is, when no player took it. Returns
-// whether it did.
+// whether it did. A different value belongs to a launcher that wrote after us.
 bool TakeBackAutoPlay(const QString& text) {
     const auto settings = OpenCorvaneSettings();
     const QVariant value = settings->value(kAutoPlay);
@@ -35,14 +35,16 @@ bool TakeBackAutoPlay(const QString& text) {
     return true;
 }
 
-// Gives text to the player behind player through "AutoPlay". Returns false when the player
-// went away before taking it; the text is then no longer stored anywhere.
+// Hands text to the connected player through "AutoPlay" and waits until the player is done
+// with it. Returns false when a new player has to play the text instead: the connected one
+// went away before taking it (the text is then no longer stored).
 bool HandOver(HandOverClient& player, const QString& text) {
     {
         const auto settings = OpenCorvaneSettings();
         settings->setValue(kAutoPlay, text);
         settings->sync();
-        // Without the stored text a hand-over would play nothing.
+        // Without the stored text the player would play nothing, and a second player would
+        // only raise the running one: give up silently.
         if (settings->status() != QSettings::NoError) return true;
     }
     const bool answered = player.Send(kHandOverPlay);
@@ -67,8 +69,8 @@ int main(int argc, char** argv) {
     // A player that ends while we write to it must not end us with a signal.
     std::signal(SIGPIPE, SIG_IGN);
 
-    // Taken before Qt sees the arguments: Qt would treat a text like "-platform x.wav" as
-    // its own option. Qt gets only the program's name.
+    // Taken before Qt sees the arguments, which would take texts that look like its own
+    // options (such as "-qmljsdebugger=...") out of them. Qt gets only the program's name.
     const QString text = TextFromArguments(argc, argv);
     if (text.isEmpty()) return 0;
     int qtArgc = 1;

@@ -114,6 +114,21 @@ class Process {
     Clock::time_point started_, ended_;
 };
 
+// Records that end with a NUL byte each.
+Strings SplitAtNul(const testutil::Bytes& bytes) {
+    Strings records;
+    std::string current;
+    for (uint8_t b : bytes) {
+        if (b == 0) {
+            records.push_back(current);
+            current.clear();
+        } else {
+            current.push_back(static_cast<char>(b));
+        }
+    }
+    return records;
+}
+
 std::string Taken(const std::string& text) {
     return "CorvanePlay\n=" + text;
 }
@@ -170,19 +185,7 @@ class TessickTest : public ::testing::Test {
 
     // What the stand-in player took, one entry per request.
     Strings Records() const {
-        Strings records;
-        if (!fs::exists(log_)) return records;
-        const testutil::Bytes bytes = testutil::ReadFile(log_);
-        std::string current;
-        for (uint8_t b : bytes) {
-            if (b == 0) {
-                records.push_back(current);
-                current.clear();
-            } else {
-                current.push_back(static_cast<char>(b));
-            }
-        }
-        return records;
+        return fs::exists(log_) ? SplitAtNul(testutil::ReadFile(log_)) : Strings{};
     }
 
     // The arguments the player program was started with; nothing when it was not started
@@ -195,17 +198,7 @@ class TessickTest : public ::testing::Test {
             std::this_thread::sleep_for(kGraceForAbsence);
             if (!fs::exists(path)) return std::nullopt;
         }
-        Strings args;
-        std::string current;
-        for (uint8_t b : testutil::ReadFile(path)) {
-            if (b == 0) {
-                args.push_back(current);
-                current.clear();
-            } else {
-                current.push_back(static_cast<char>(b));
-            }
-        }
-        return args;
+        return SplitAtNul(testutil::ReadFile(path));
     }
 
     static std::optional<std::string> AutoPlay() {
