@@ -8,9 +8,12 @@
 #include <QPointer>
 #include <QStandardPaths>
 
+#include "platform/qt/handover_client.h"
+
 namespace {
 
-constexpr int kConnectTimeoutMs = 2000;
+// A request is one short line; a peer that sends more without a line end is not one of ours.
+constexpr qint64 kMaxRequestBytes = 1024;
 
 }  // namespace
 
@@ -24,6 +27,8 @@ QString HandOverSocketPath() {
 
 HandOverServer::HandOverServer(Handler handler, QObject* parent)
     : QObject(parent), handler_(std::move(handler)), server_(new QLocalServer(this)) {
+    // Bound under a private temporary name, restricted to the user, then renamed into place,
+    // so the socket is never reachable by others.
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_, &QLocalServer::newConnection, this, &HandOverServer::OnNewConnection);
 }
@@ -41,33 +46,32 @@ bool HandOverServer::Listen() {
 void HandOverServer::OnNewConnection() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (!socket->canReadLine()) {
-                if (socket->bytesAvailable() > 1024) socket->abort();  // not one of ours
-                return;
-            }
-            const QByteArray request = socket->readLine(1024).trimmed();
-            QPointer<QLocalSocket> guard(socket);
-            if (handler_) handler_(request);
-            // The handler may run nested event loops (message boxes) in which the peer left.
-            if (guard && guard->state() == QLocalSocket::ConnectedState) {
-                guard->write("done\n");
-                guard->flush();
-                guard->disconnectFromServer();
-            }
-        });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnRequest(socket); });
+        // A peer that left before it was accepted never signals a disconnection.
+        if (socket->state() != QLocalSocket::ConnectedState) socket->deleteLater();
+    }
+}
+
+void HandOverServer::OnRequest(QLocalSocket* socket) {
+    if (!socket->canReadLine()) {
+        if (socket->bytesAvailable() > kMaxRequestBytes) socket->abort();
+        return;
+    }
+    // One request per connection: further data must not re-enter the handler while it runs
+    // a nested event loop (a message box).
+    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+    const QByteArray request = socket->readLine(kMaxRequestBytes).trimmed();
+    QPointer<QLocalSocket> guard(socket);
+    if (handler_) handler_(request);
+    // The peer may have left while the handler ran; the socket may then be gone.
+    if (guard && guard->state() == QLocalSocket::ConnectedState) {
+        guard->write("done\n");
+        guard->flush();
+        guard->disconnectFromServer();
     }
 }
 
 bool SendHandOver(const QByteArray& request) {
-    QLocalSocket socket;
-    socket.connectToServer(HandOverSocketPath());
-    if (!socket.waitForConnected(kConnectTimeoutMs)) return false;
-    socket.write(request + '\n');
-    socket.waitForBytesWritten(kConnectTimeoutMs);
-    // No time limit: the player answers after converting and starting the file.
-    while (socket.state() == QLocalSocket::ConnectedState && !socket.canReadLine()) {
-        socket.waitForReadyRead(-1);
-    }
-    return true;
+    HandOverClient client;
+    return client.Connect() && client.Send(request);
 }

@@ -10,6 +10,7 @@
 #include <functional>
 
 class QLocalServer;
+class QLocalSocket;
 
 inline constexpr char kHandOverPlay[] = "CorvanePlay";
 inline constexpr char kHandOverActivate[] = "activate";
@@ -26,16 +27,19 @@ class HandOverServer : public QObject {
     ~HandOverServer() override;
 
     // Starts listening; a stale socket left by a crashed player is removed first (the caller
-    // holds the single-instance lock). Returns false when the socket cannot be created.
+    // holds the single-instance lock). Only this user can connect. Returns false when the
+    // socket cannot be created.
     bool Listen();
 
   private:
     void OnNewConnection();
+    void OnRequest(QLocalSocket* socket);
 
     Handler handler_;
     QLocalServer* server_;
 };
 
-// Sends request to the running player and waits until it answers or the connection drops.
-// Returns false when no player listens.
+// Sends request to the running player and waits, without a time limit, until it answers or
+// the connection drops. Returns true when the player answered; false when no player of this
+// user listens or the connection dropped first (the player ended or crashed meanwhile).
 bool SendHandOver(const QByteArray& request);

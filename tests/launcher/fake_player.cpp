@@ -1,0 +1,94 @@
+// Stands in for the player on the receiving side of the hand-over, so the launcher can be
+// tested without a window or a sound device. It takes "AutoPlay" the way the player does
+// (re-read, at most 259 characters, removed and written back at once) and appends what it
+// received to a log.
+//
+// fake_player LOG [--sleep-ms N] [--hold FILE] [--die-before-take] [--die-after-take]
+//   --sleep-ms N        stay busy N ms after taking the text (the conversion), every request
+//   --hold FILE         after taking the first text, stay busy until FILE exists
+//   --die-before-take   end without an answer as soon as a request arrives
+//   --die-after-take    take the text, then end without an answer
+//
+// Log records end with a NUL byte: the request line, a newline, then "=" and the text taken,
+// or "-" when there was none.
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/qt/handover_channel.h"
+#include "platform/qt/settings.h"
+
+namespace {
+
+// The player reads "AutoPlay" into 260 characters including the terminating zero.
+constexpr qsizetype kMaxTextLength = 259;
+
+struct Options {
+    QString log;
+    int sleepMs = 0;
+    QString hold;
+    bool dieBeforeTake = false;
+    bool dieAfterTake = false;
+};
+
+// The text of "AutoPlay", removed from the settings; null when absent or unreadable.
+QString TakeAutoPlay() {
+    const auto settings = OpenCorvaneSettings();
+    const QVariant value = settings->value(QStringLiteral("AutoPlay"));
+    if (value.typeId() != QMetaType::QString || value.toString().size() > kMaxTextLength) {
+        return {};
+    }
+    settings->remove(QStringLiteral("AutoPlay"));
+    settings->sync();
+    return value.toString();
+}
+
+void Append(const QString& path, const QByteArray& record) {
+    QFile log(path);
+    if (!log.open(QIODevice::Append)) std::abort();
+    log.write(record + '\0');
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) return 2;
+    Options options;
+    options.log = args.takeFirst();
+    while (!args.isEmpty()) {
+        const QString arg = args.takeFirst();
+        if (arg == QLatin1String("--sleep-ms") && !args.isEmpty()) {
+            options.sleepMs = args.takeFirst().toInt();
+        } else if (arg == QLatin1String("--hold") && !args.isEmpty()) {
+            options.hold = args.takeFirst();
+        } else if (arg == QLatin1String("--die-before-take")) {
+            options.dieBeforeTake = true;
+        } else if (arg == QLatin1String("--die-after-take")) {
+            options.dieAfterTake = true;
+        } else {
+            return 2;
+        }
+    }
+
+    bool first = true;
+    HandOverServer server([&](const QByteArray& request) {
+        if (options.dieBeforeTake) ::_exit(3);
+        const QString text = request == kHandOverPlay ? TakeAutoPlay() : QString();
+        Append(options.log, request + '\n' + (text.isNull() ? "-" : '=' + text.toUtf8()));
+        if (options.dieAfterTake) ::_exit(3);
+        if (first && !options.hold.isEmpty()) {
+            while (!QFileInfo::exists(options.hold)) QThread::msleep(10);
+        }
+        first = false;
+        QThread::msleep(options.sleepMs);
+    });
+    if (!server.Listen()) return 1;
+    return app.exec();
+}
