@@ -1,5 +1,5 @@
-// Draws the player's artwork: every skin piece at 1x and 2x, the program icon and the
-// about box's logo, as PNG files in the folder given on the command line (player/res).
+// Draws the player's artwork: every skin piece at 1x and 2x and the about box's logo, as
+// PNG files in the folder given on the command line (player/res).
 //   corvane_skin_painter OUTPUT_FOLDER
 // The pieces are vector drawings, so the 2x images are as sharp as the 1x ones.
 #include <QDir>
@@ -317,18 +317,7 @@ void SaveButton(const char* name, int w, int h, Glyph glyph, bool round, bool wi
     }
 }
 
-// --- icon and logo ---------------------------------------------------------------------
-
-void PaintIcon(QPainter& p, int w, int h) {
-    const QRectF box(w * 0.04, h * 0.04, w * 0.92, h * 0.92);
-    QLinearGradient g(0, box.top(), 0, box.bottom());
-    g.setColorAt(0, QColor(0x7A, 0x5A, 0x36));
-    g.setColorAt(1, kBrownDark);
-    p.setPen(QPen(kBrownDeep, w / 64.0));
-    p.setBrush(g);
-    p.drawRoundedRect(box, w * 0.2, h * 0.2);
-    PaintEmblem(p, QRectF(w * 0.17, h * 0.29, w * 0.66, h * 0.42), kCream, kBrownDeep);
-}
+// --- logo ---------------------------------------------------------------------
 
 void PaintLogo(QPainter& p, int w, int h) {
     QRadialGradient g(w * 0.4, h * 0.35, w * 0.7);
@@ -386,7 +375,6 @@ int main(int argc, char** argv) {
     SaveButton("volume_up", 14, 14, Glyph::Plus, true, false);
 
     outputFolder = root;
-    Save(QStringLiteral("corvane"), 128, 128, PaintIcon);
     Save(QStringLiteral("logo"), 55, 55, PaintLogo);
     return 0;
 }
