@@ -25,7 +25,8 @@ void CTransparentStatic::paintEvent(QPaintEvent*) {
     Qt::Alignment horizontal = Qt::AlignLeft;
     if (textFormat == Centre) horizontal = Qt::AlignHCenter;
     if (textFormat == Right) horizontal = Qt::AlignRight;
-    // A small inner margin keeps the text off the control's edge.
-    painter.drawText(rect().adjusted(2, 0, -2, 0),
+    // A small inner margin keeps left- and right-aligned text off the control's edge.
+    const int margin = textFormat == Centre ? 0 : 2;
+    painter.drawText(rect().adjusted(margin, 0, -margin, 0),
                      static_cast<int>(horizontal | Qt::AlignVCenter | Qt::TextSingleLine), text_);
 }

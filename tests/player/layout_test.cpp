@@ -124,8 +124,9 @@ TEST_F(LayoutTest, WindowLooksLikeTheReferencePicture) {
     dialog->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     dialog->OnStop();
-    const QImage shot =
-        dialog->grab().toImage().convertToFormat(QImage::Format_RGB32).scaled(240, 320);
+    const QImage grabbed = dialog->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    grabbed.save(QDir::tempPath() + "/corvane_window_grab.png");  // at the screen's scale
+    const QImage shot = grabbed.scaled(240, 320);
     const QString reference = QStringLiteral(CORVANE_TEST_DATA "/player/window_240x320.png");
     const QString actual = QDir::tempPath() + "/corvane_window_240x320.png";
     shot.save(actual);
