@@ -30,6 +30,9 @@ constexpr int kTimerIntervalMs = 250;
 constexpr int kDefaultWidth = 240;
 constexpr int kDefaultHeight = 320;
 constexpr int kBarHeight = 30;
+// Below this the transport row and the banner would overlap other controls.
+constexpr int kMinimumWidth = 200;
+constexpr int kMinimumSkinHeight = 200;
 constexpr ColorRef kBarColor = 0x1D2C3B;      // dark brown
 constexpr uint32_t kMaxAutoPlayLength = 259;  // characters before the terminating zero
 
@@ -75,6 +78,7 @@ PlayerDialog::PlayerDialog(const QString& tempPath, QWidget* parent)
     timer = new QTimer(this);
     timer->setInterval(kTimerIntervalMs);
     connect(timer, &QTimer::timeout, this, &PlayerDialog::OnTimer);
+    setMinimumSize(kMinimumWidth, kMinimumSkinHeight + kBarHeight);
     resize(kDefaultWidth, kDefaultHeight);
     LayoutControls();
 }

@@ -1,6 +1,9 @@
 // The player window's transport, timer, volume and open flow.
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QSettings>
 #include <QTest>
 
@@ -315,6 +318,35 @@ TEST_F(PlayerDialogTest, CloseBoxClosesTheWindow) {
     QTest::mouseClick(dialog.get(), Qt::LeftButton, {}, QPoint(223, 15));
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
+}
+
+}  // namespace
+}  // namespace playertest
+
+namespace playertest {
+namespace {
+
+TEST_F(PlayerTest, TheTopLeftCornerOpensTheProgramsMenu) {
+    dialog->OnInitDialog();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    dialog->OnTap(100, 100);
+    EXPECT_FALSE(dialog->Menu()->isVisible());
+    dialog->OnTap(5, 5);
+    EXPECT_TRUE(dialog->Menu()->isVisible());
+    dialog->Menu()->hide();
+    dialog->OnTap(29, 5);  // just outside the corner
+    EXPECT_FALSE(dialog->Menu()->isVisible());
+}
+
+TEST_F(PlayerTest, DroppingAFileOpensIt) {
+    const std::string path = MakeWave("dropped.wav", 2000);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDropEvent drop(QPointF(120, 120), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    dialog->dropEvent(&drop);
+    ASSERT_NE(dialog->Player(), nullptr);
+    EXPECT_EQ(dialog->SourceName(), "dropped.wav");
 }
 
 }  // namespace

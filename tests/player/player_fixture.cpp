@@ -98,4 +98,6 @@ bool PlayerTest::WaitUntil(const std::function<bool()>& done, int timeoutMs) {
 }  // namespace playertest
 
 // Under LeakSanitizer: fontconfig keeps a cache it never frees; it is not ours to fix.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}

@@ -25,6 +25,7 @@ void EnsureApplication();
 // A window whose file dialogs and URL opening are answered from queues.
 class TestDialog : public PlayerDialog {
   public:
+    using PlayerDialog::dropEvent;
     using PlayerDialog::PlayerDialog;
 
     std::deque<QString> openAnswers;
