@@ -92,7 +92,9 @@ bool CorvaneApp::ActivateRunningPlayer() {
 int CorvaneApp::Run() {
     QLockFile lock(LockFilePath(QCoreApplication::applicationFilePath()));
     lock.setStaleLockTime(0);  // a lock is stale only when its process is gone
-    const bool firstPlayer = lock.tryLock(0);
+    // A lock that cannot be made at all (no writable runtime folder) does not stop the
+    // player; only a lock held by a running player does.
+    const bool firstPlayer = lock.tryLock(0) || lock.error() != QLockFile::LockFailedError;
     if (!firstPlayer && ActivateRunningPlayer()) return 0;  // this start's file is dropped
 
     InstallMessageBoxReporter();
