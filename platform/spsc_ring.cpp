@@ -33,6 +33,11 @@ void SpscRing::DiscardWritten() {
     discardTo_.store(write_.load(std::memory_order_relaxed), std::memory_order_release);
 }
 
+uint64_t SpscRing::GoneIndex() const {
+    return std::max(read_.load(std::memory_order_acquire),
+                    discardTo_.load(std::memory_order_relaxed));
+}
+
 void SpscRing::ApplyDiscard() {
     const uint64_t to = discardTo_.load(std::memory_order_acquire);
     if (to > read_.load(std::memory_order_relaxed)) read_.store(to, std::memory_order_release);

@@ -20,6 +20,9 @@ class SpscRing {
     uint64_t WriteIndex() const { return write_.load(std::memory_order_relaxed); }
     // Makes the consumer skip everything written so far.
     void DiscardWritten();
+    // Frames that have left the stream or are certain to be skipped: they will not be
+    // heard any more.
+    uint64_t GoneIndex() const;
 
     // Consumer side: reads up to count frames; returns how many it read.
     size_t Read(int16_t* out, size_t count);

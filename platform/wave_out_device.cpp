@@ -220,7 +220,7 @@ void WaveOutDevice::Run() {
     for (;;) {
         const uint64_t serving = tickRequested_;
         Feed();
-        const uint64_t played = ring_.ReadIndex();
+        const uint64_t played = ring_.GoneIndex();
         while (!pending_.empty() && pending_.front().allFed && pending_.front().mark <= played) {
             toComplete_.push_back(pending_.front().buffer);
             pending_.pop_front();

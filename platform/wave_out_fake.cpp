@@ -62,6 +62,9 @@ void FakeWaveOutBackend::Advance(uint32_t ms) {
     std::vector<int16_t> out(step * channels);
     uint64_t left = static_cast<uint64_t>(format_.sampleRate) * ms / 1000;
     while (left > 0) {
+        // A sink looks at the stream now and then even while the clock stands still; this
+        // lets a reset's discarded frames make room before the device feeds again.
+        renderer_->Render(out.data(), 0);
         renderer_->WaitIdle();
         const size_t n = static_cast<size_t>(std::min<uint64_t>(left, step));
         const size_t got = renderer_->Render(out.data(), n);
