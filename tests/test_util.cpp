@@ -39,7 +39,9 @@ void Put32(Bytes& b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-void PutTag(Bytes& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
+void PutTag(Bytes& b, const char* tag) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(tag[i]));
+}
 
 Bytes Wave(const Format& f, const Bytes& data) {
     Bytes b;
