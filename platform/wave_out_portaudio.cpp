@@ -1,12 +1,39 @@
 #include "platform/wave_out_portaudio.h"
 
+#include <fcntl.h>
 #include <portaudio.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <mutex>
 
 namespace {
 
 std::mutex paMutex;  // PortAudio's set-up calls are not thread-safe
+
+// The host APIs under PortAudio (ALSA, JACK) print pages of diagnostics to stderr while
+// they probe for sound cards and servers; the user learns what matters from our own
+// message. Holds stderr on /dev/null while it lives.
+class QuietStderr {
+  public:
+    QuietStderr() {
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+        if (null >= 0) ::close(null);
+    }
+    ~QuietStderr() {
+        if (saved_ < 0) return;
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+  private:
+    int saved_;
+};
 
 class PortAudioSink : public WaveOutSink {
   public:
@@ -35,7 +62,10 @@ PortAudioWaveOutBackend::~PortAudioWaveOutBackend() {
 }
 
 bool PortAudioWaveOutBackend::Initialise() {
-    if (state_ == 0) state_ = Pa_Initialize() == paNoError ? 1 : -1;
+    if (state_ == 0) {
+        QuietStderr quiet;
+        state_ = Pa_Initialize() == paNoError ? 1 : -1;
+    }
     return state_ == 1;
 }
 
@@ -67,6 +97,7 @@ std::unique_ptr<WaveOutSink> PortAudioWaveOutBackend::OpenSink(uint32_t,
     params.sampleFormat = paInt16;
     params.suggestedLatency = info->defaultLowOutputLatency;
     PaStream* stream = nullptr;
+    QuietStderr quiet;
     if (Pa_OpenStream(&stream, nullptr, &params, format.sampleRate, paFramesPerBufferUnspecified,
                       paNoFlag, &Callback, &renderer) != paNoError)
         return nullptr;
