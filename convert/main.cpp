@@ -116,7 +116,8 @@ int PlayConverted(const std::string& source, const std::string& pcm) {
         WavePlayer player(pcm);
         player.Play();
         const auto shown = [&] {
-            std::printf("\r%s / %s ", Clock(player.GetPosition()).c_str(), Clock(player.GetDuration()).c_str());
+            std::printf("\r%s / %s ", Clock(player.GetPosition()).c_str(),
+                        Clock(player.GetDuration()).c_str());
             std::fflush(stdout);
         };
         auto next = std::chrono::steady_clock::now();

@@ -8,7 +8,10 @@
 
 namespace {
 
-constexpr auto kTick = std::chrono::milliseconds(10);  // completion thread period
+// The completion thread sleeps until the next completion is due or the ring needs more,
+// but at most this long.
+constexpr auto kLongestSleep = std::chrono::milliseconds(50);
+constexpr auto kShortestSleep = std::chrono::milliseconds(1);
 
 size_t MsOfFrames(uint32_t sampleRate, uint32_t ms) {
     return static_cast<size_t>(static_cast<uint64_t>(sampleRate) * ms / 1000);
@@ -74,6 +77,7 @@ uint32_t WaveOutDevice::Pause() {
 
 uint32_t WaveOutDevice::Restart() {
     paused_.store(false, std::memory_order_release);
+    wake_.notify_one();
     return kWaveOutOk;
 }
 
@@ -215,6 +219,24 @@ void WaveOutDevice::Feed() {
     }
 }
 
+std::chrono::microseconds WaveOutDevice::SleepTime() const {
+    using std::chrono::microseconds;
+    microseconds sleep = kLongestSleep;
+    if (paused_.load(std::memory_order_acquire)) return sleep;
+    const uint64_t gone = ring_.GoneIndex();
+    auto framesTime = [&](uint64_t frames) { return microseconds(frames * 1000000 / sampleRate_); };
+    if (!pending_.empty() && pending_.front().allFed && pending_.front().mark > gone)
+        sleep = std::min(sleep, framesTime(pending_.front().mark - gone));
+    const bool moreToFeed = stagedAt_ < staged_.size() || stretcher_.Holding() ||
+                            (!pending_.empty() && !pending_.back().allFed);
+    const uint64_t queued = ring_.WriteIndex() - std::min(gone, ring_.WriteIndex());
+    const uint64_t refillAt = ring_.Capacity() / 2;
+    if (moreToFeed)
+        sleep =
+            std::min(sleep, queued > refillAt ? framesTime(queued - refillAt) : microseconds(0));
+    return std::max<microseconds>(sleep, kShortestSleep);
+}
+
 void WaveOutDevice::Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -244,7 +266,7 @@ void WaveOutDevice::Run() {
         idle_.notify_all();
         if (closing_) break;
         if (tickRequested_ != serving) continue;
-        wake_.wait_for(lock, kTick);
+        wake_.wait_for(lock, SleepTime());
     }
     threadExited_ = true;
     idle_.notify_all();

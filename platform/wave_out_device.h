@@ -4,6 +4,7 @@
 // completes when the sink has taken the last frame made from it.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -59,6 +60,8 @@ class WaveOutDevice final : public WaveOut, public WaveOutRenderer {
     // With mutex_ held: queues every pending buffer for completion and drops queued audio.
     void HandBackAll();
     uint64_t ProducedFrames() const;
+    // With mutex_ held: how long the completion thread may sleep.
+    std::chrono::microseconds SleepTime() const;
 
     const uint32_t channels_;
     const uint32_t bytesPerSample_;

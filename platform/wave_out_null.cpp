@@ -28,13 +28,14 @@ class NullSink : public WaveOutSink {
   private:
     static constexpr size_t kChunk = 4096;  // frames per Render call at most
 
-    // Every 10 ms pulls as many frames as the elapsed time is worth.
+    // Every 20 ms (a typical sound card period) pulls as many frames as the elapsed time
+    // is worth.
     void Run() {
         using Clock = std::chrono::steady_clock;
         const Clock::time_point start = Clock::now();
         uint64_t rendered = 0;
         std::unique_lock lock(mutex_);
-        while (!wake_.wait_for(lock, std::chrono::milliseconds(10), [&] { return stop_; })) {
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(20), [&] { return stop_; })) {
             const auto elapsed =
                 std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
             const uint64_t due =
