@@ -228,6 +228,31 @@ TEST_F(WavePlayerTest, SeekRoundsDownToWholeFrames) {
     EXPECT_EQ(FirstPlayed(), 12);  // frame 11
 }
 
+TEST_F(WavePlayerTest, SeekFarOutStaysPastTheEndInsteadOfWrapping) {
+    // 384000 Hz, 8 channels, 16-bit: 6144 bytes per ms. 699051 ms is 2^32 + 2048 bytes,
+    // which in 32 bits would land 2048 bytes into the data.
+    WavePlayer& p = Open(Pcm(8, 384000, 16), Bytes(6144 * 10, 0));
+    p.Seek(699051);
+    EXPECT_EQ(p.GetPosition(), 699050u);  // the largest whole-frame offset, divided by 6144
+    p.Play();
+    ASSERT_TRUE(WaitFor([&] { return p.IsFinished(); }));
+    EXPECT_EQ(audio.PlayedFrames(), 0u);
+}
+
+TEST_F(WavePlayerTest, BytesAfterTheDataChunkPlayPastTheDuration) {
+    Bytes file = testutil::Wave(Pcm(1, 8000, 16), Ramp(kFramesPerBuffer));
+    testutil::PutTag(file, "LIST");
+    testutil::Put32(file, 3200);
+    file.resize(file.size() + 3200, 0);
+    testutil::WriteFile(dir.File("tail.wav"), file);
+    player = std::make_unique<WavePlayer>(dir.File("tail.wav"));
+    EXPECT_EQ(player->GetDuration(), 200u);
+    player->Play();
+    PlayFull(500);
+    ASSERT_TRUE(WaitFor([&] { return player->IsFinished(); }));
+    EXPECT_EQ(player->GetPosition(), 6408u / 16);  // the data, then the LIST chunk with its header
+}
+
 TEST_F(WavePlayerTest, SeekPastTheEndFinishes) {
     WavePlayer& p = OpenRamp(5 * kFramesPerBuffer);
     p.Play();
