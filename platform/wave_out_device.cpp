@@ -154,6 +154,10 @@ size_t WaveOutDevice::PendingBuffers() {
     return pending_.size() + (handedBack_ - delivered_);
 }
 
+size_t WaveOutDevice::LowWater() const {
+    return MsOfFrames(sampleRate_, 30);
+}
+
 uint64_t WaveOutDevice::ProducedFrames() const {
     return ring_.WriteIndex() + (staged_.size() - stagedAt_) / channels_;
 }
@@ -186,7 +190,6 @@ void WaveOutDevice::Convert(const char* bytes, size_t count, std::vector<int16_t
 
 void WaveOutDevice::Feed() {
     const size_t chunkBytes = std::max<size_t>(MsOfFrames(sampleRate_, 20), 64) * frameBytes_;
-    const size_t lowWater = MsOfFrames(sampleRate_, 30);
     for (;;) {
         if (stagedAt_ < staged_.size()) {
             const size_t frames = (staged_.size() - stagedAt_) / channels_;
@@ -202,7 +205,7 @@ void WaveOutDevice::Feed() {
             // Nothing more to convert: release what the stretcher holds back before the
             // ring runs dry, so the end of the stream is heard.
             const size_t queued = ring_.Capacity() - ring_.FreeFrames();
-            if (!stretcher_.Holding() || queued > lowWater) return;
+            if (!stretcher_.Holding() || queued > LowWater()) return;
             stretcher_.Flush(staged_);
             if (staged_.empty()) return;
             continue;
@@ -227,13 +230,15 @@ std::chrono::microseconds WaveOutDevice::SleepTime() const {
     auto framesTime = [&](uint64_t frames) { return microseconds(frames * 1000000 / sampleRate_); };
     if (!pending_.empty() && pending_.front().allFed && pending_.front().mark > gone)
         sleep = std::min(sleep, framesTime(pending_.front().mark - gone));
-    const bool moreToFeed = stagedAt_ < staged_.size() || stretcher_.Holding() ||
-                            (!pending_.empty() && !pending_.back().allFed);
-    const uint64_t queued = ring_.WriteIndex() - std::min(gone, ring_.WriteIndex());
-    const uint64_t refillAt = ring_.Capacity() / 2;
-    if (moreToFeed)
-        sleep =
-            std::min(sleep, queued > refillAt ? framesTime(queued - refillAt) : microseconds(0));
+    // Wake when the ring has drained to half, to convert more input; with only the
+    // stretcher's held-back tail left, when it is nearly empty (see Feed).
+    const bool moreInput =
+        stagedAt_ < staged_.size() || (!pending_.empty() && !pending_.back().allFed);
+    if (moreInput || stretcher_.Holding()) {
+        const uint64_t queued = ring_.Capacity() - ring_.FreeFrames();
+        const uint64_t wakeAt = moreInput ? ring_.Capacity() / 2 : LowWater();
+        sleep = std::min(sleep, queued > wakeAt ? framesTime(queued - wakeAt) : microseconds(0));
+    }
     return std::max<microseconds>(sleep, kShortestSleep);
 }
 

@@ -60,6 +60,8 @@ class WaveOutDevice final : public WaveOut, public WaveOutRenderer {
     // With mutex_ held: queues every pending buffer for completion and drops queued audio.
     void HandBackAll();
     uint64_t ProducedFrames() const;
+    // Frames left in the ring (30 ms) below which the stretcher's tail is released.
+    size_t LowWater() const;
     // With mutex_ held: how long the completion thread may sleep.
     std::chrono::microseconds SleepTime() const;
 
