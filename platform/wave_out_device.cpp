@@ -10,7 +10,7 @@ namespace {
 
 // The completion thread sleeps until the next completion is due or the ring needs more,
 // but at most this long.
-constexpr auto kLongestSleep = std::chrono::milliseconds(50);
+constexpr auto kLongestSleep = std::chrono::milliseconds(200);
 constexpr auto kShortestSleep = std::chrono::milliseconds(1);
 
 size_t MsOfFrames(uint32_t sampleRate, uint32_t ms) {
