@@ -1,6 +1,8 @@
+#include <cstdlib>
 #include <mutex>
 #include <vector>
 
+#include "platform/wave_out_null.h"
 #include "tests/playback/audio_fixture.h"
 
 namespace {
@@ -200,6 +202,42 @@ TEST_F(WaveOutTest, OpenRefusesWhatItCannotPlay) {
     audio.SetDeviceCount(1);
     audio.SetRefuseOpen(true);
     EXPECT_TRUE(refuses(Format(1, 8000, 16)));
+}
+
+TEST_F(WaveOutTest, ExtremeFormatsPlayAtEveryRate) {
+    for (const WaveFormat& f : {Format(1, 1000, 8), Format(8, 384000, 16)}) {
+        for (uint32_t rate : {1u, 2u, 3u}) {
+            Completions local;
+            std::unique_ptr<WaveOut> device;
+            ASSERT_EQ(WaveOut::Open(&device, 0, f, &Completions::Callback,
+                                    reinterpret_cast<uintptr_t>(&local)),
+                      kWaveOutOk);
+            device->SetPlaybackRate(rate << 16);
+            const uint32_t bytes = f.samplesPerSec / 10 * f.blockAlign;  // 100 ms
+            std::vector<char> noise(bytes);
+            for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 7919 >> 3);
+            Buffers buffers(noise, {bytes / 2, bytes - bytes / 2});
+            buffers.WriteAll(*device);
+            audio.Advance(150);
+            EXPECT_EQ(local.Count(), 2u) << f.samplesPerSec << " Hz at rate " << rate;
+        }
+    }
+}
+
+TEST(WaveOutBackendTest, EnvironmentChoosesTheNullDevice) {
+    const char* was = std::getenv("CORVANE_AUDIO");
+    const std::string previous = was ? was : "";
+    ::setenv("CORVANE_AUDIO", "null", 1);
+    EXPECT_NE(dynamic_cast<NullWaveOutBackend*>(&CurrentWaveOutBackend()), nullptr);
+    EXPECT_EQ(WaveOut::GetNumDevs(), 1u);
+    std::unique_ptr<WaveOut> device;
+    EXPECT_EQ(WaveOut::Open(&device, 0, Format(2, 44100, 16), nullptr, 0), kWaveOutOk);
+    device.reset();
+    if (was) {
+        ::setenv("CORVANE_AUDIO", previous.c_str(), 1);
+    } else {
+        ::unsetenv("CORVANE_AUDIO");
+    }
 }
 
 TEST_F(WaveOutTest, RateStartsAtOneAndAcceptsTheSpeeds) {
