@@ -2,14 +2,20 @@
 //   corvane-convert SOURCE OUTPUT        write SOURCE as a 16-bit PCM WAVE file
 //   corvane-convert --info SOURCE        print the header and the encoding's name
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "platform/exception.h"
 #include "platform/file.h"
+#include "playback/wave_player.h"
 #include "sound/wave_converter.h"
 #include "sound/wave_header.h"
 
@@ -99,12 +105,73 @@ int Convert(const std::string& source, const std::string& output, bool verbose) 
     return 0;
 }
 
+// --play SOURCE: converts into a private temporary file and plays it to the end (or to
+// Ctrl+C), showing position and duration once a second on one line.
+constexpr const char* kPlayUsage = "       corvane-convert --play SOURCE\n";
+
+volatile std::sig_atomic_t interrupted = 0;
+
+std::string Clock(uint32_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%u:%02u", ms / 60000, ms / 1000 % 60);
+    return text;
+}
+
+int PlayConverted(const std::string& source, const std::string& pcm) {
+    try {
+        WavePlayer player(pcm);
+        player.Play();
+        const auto shown = [&] {
+            std::printf("\r%s / %s ", Clock(player.GetPosition()).c_str(),
+                        Clock(player.GetDuration()).c_str());
+            std::fflush(stdout);
+        };
+        auto next = std::chrono::steady_clock::now();
+        while (!interrupted && !player.IsFinished()) {
+            if (std::chrono::steady_clock::now() >= next) {
+                shown();
+                next += std::chrono::seconds(1);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        shown();
+        std::printf("\n");
+        player.Stop();
+    } catch (CException* e) {
+        ExceptionPtr owned(e);
+        return Fail(source, e->Message());
+    } catch (const std::exception& e) {
+        return Fail(source, e.what());
+    }
+    return interrupted ? 130 : 0;
+}
+
+int Play(const std::string& source) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/corvane-play-XXXXXX";
+    if (!::mkdtemp(dir.data())) return Fail(source, "Cannot create a temporary folder.");
+    const std::string pcm = dir + "/cvtemp.wav";
+    int result = Convert(source, pcm, false);
+    if (result == 0) {
+        struct sigaction action {};
+        action.sa_handler = [](int) { interrupted = 1; };
+        struct sigaction previous {};
+        ::sigaction(SIGINT, &action, &previous);
+        result = PlayConverted(source, pcm);
+        ::sigaction(SIGINT, &previous, nullptr);
+    }
+    std::remove(pcm.c_str());
+    ::rmdir(dir.c_str());
+    return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--info") == 0) return Info(argv[2]);
     if (argc == 4 && std::strcmp(argv[1], "--verbose") == 0) return Convert(argv[2], argv[3], true);
     if (argc == 3 && argv[1][0] != '-') return Convert(argv[1], argv[2], false);
-    std::cerr << kUsage;
+    if (argc == 3 && std::strcmp(argv[1], "--play") == 0) return Play(argv[2]);
+    std::cerr << kUsage << kPlayUsage;
     return 2;
 }

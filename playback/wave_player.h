@@ -3,8 +3,17 @@
 // and end of data. Every public operation is called from one (the window's) thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <thread>
+
+#include "platform/file.h"
+#include "platform/wave_out.h"
+#include "playback/locked_counter.h"
+#include "playback/locked_queue.h"
+#include "sound/wave_header.h"
 
 enum PlayerState : int32_t { Playing = 0, Paused = 1, Stopped = 2 };
 
@@ -28,5 +37,38 @@ class WavePlayer {
     uint32_t GetSpeed() const;  // whole rate multiplier; 1 without a device
     void SetSpeed(uint32_t rate);
 
-    // (private members: defined by the engine)
+  private:
+    // Completion callback of the device; instance is the player.
+    static void WaveOutCallback(WaveOut* device, uint32_t message, uintptr_t instance,
+                                uintptr_t param1, uintptr_t param2);
+    // Hands filled buffers to the device, one per 10 ms cycle, while Playing.
+    static uint32_t WriterThread(WavePlayer* player);
+    // Fills free buffers from the file and takes completed ones back, one each per cycle.
+    static uint32_t ReaderThread(WavePlayer* player);
+
+    void FillOne();
+    void TakeBackOne();
+    size_t ReadData(char* data, uint32_t count);
+    void SeekFile(uint64_t offset);
+    void FreeBuffers();
+
+    // Lock order, outermost first: freeQueue, filledQueue, playingQueue, doneCount.
+    std::unique_ptr<WaveOut> deviceHandle;  // open from Play to Stop
+    WaveHeader header;
+    CFile file;
+    std::string fileName;
+    std::atomic<PlayerState> state{Stopped};
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> finished{false};
+    uint32_t bufferSize = 0;  // bytes: 200 ms of audio
+    uint32_t durationMs = 0;
+    std::atomic<uint32_t> positionBytes{0};  // bytes returned by the device since start or Seek
+    uint32_t dataStart = 0;                  // file offset of the data payload
+    uint32_t bytesPerMs = 0;                 // whole bytes of audio per millisecond
+    LockedQueue freeQueue;
+    LockedQueue playingQueue;
+    LockedQueue filledQueue;
+    LockedCounter doneCount;  // completions not yet taken back
+    std::thread writerThread;
+    std::thread readerThread;
 };

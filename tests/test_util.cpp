@@ -44,7 +44,7 @@ void Put32(Bytes& b, uint32_t v) {
 }
 
 void PutTag(Bytes& b, const char* tag) {
-    b.insert(b.end(), tag, tag + 4);
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(tag[i]));
 }
 
 Bytes Wave(const Format& f, const Bytes& data) {

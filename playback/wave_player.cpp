@@ -1,0 +1,269 @@
+#include "playback/wave_player.h"
+
+#include <chrono>
+#include <limits>
+
+#include "playback/wave_exceptions.h"
+
+namespace {
+
+constexpr uint32_t kBufferCount = 4;
+constexpr uint32_t kBufferMs = 200;
+constexpr auto kCycle = std::chrono::milliseconds(10);
+
+// Bits of a buffer record's user word.
+constexpr uintptr_t kEndMarker = 1;  // holds the end of the data
+constexpr uintptr_t kFlushed = 2;    // handed back by the reset of a seek: not played
+
+// Messages that report a completed buffer.
+constexpr uint32_t kDoneMessage = kWaveOutDone;
+constexpr uint32_t kDoneMessageAlt = 960;
+
+}  // namespace
+
+WavePlayer::WavePlayer(const std::string& path) : fileName(path) {
+    if (!file.Open(fileName, CFile::modeRead, nullptr, true))
+        throw new CWaveIOException(CannotOpenFile);
+    bool read = false;
+    try {
+        read = header.ReadHeader(file);
+    } catch (CException* e) {
+        ExceptionPtr owned(e);
+    }
+    if (!read) {
+        file.Close();
+        throw new CWaveIOException(CannotReadWavHeader);
+    }
+    dataStart = static_cast<uint32_t>(file.GetPosition());
+    // Whole bytes per sample, times channels and samples per second, per millisecond; in
+    // 64 bits so that no header value can wrap it.
+    const uint64_t perMs = static_cast<uint64_t>(header.bitsPerSample / 8u) * header.channels *
+                           header.sampleRate / 1000;
+    if (header.formatTag != 1 || perMs == 0 ||
+        perMs * kBufferMs > std::numeric_limits<uint32_t>::max()) {
+        file.Close();
+        throw new CWaveIOException(UnsupportedSoundFormat);
+    }
+    bytesPerMs = static_cast<uint32_t>(perMs);
+    bufferSize = kBufferMs * bytesPerMs;
+    durationMs = header.dataSize / bytesPerMs;
+}
+
+WavePlayer::~WavePlayer() {
+    if (state != Stopped) Stop();
+}
+
+void WavePlayer::Play() {
+    if (state != Stopped) return;
+    stopRequested = false;
+    finished = false;
+    if (WaveOut::GetNumDevs() == 0) throw new CWaveIOException(CannotOpenSoundDevice);
+    WaveFormat format;
+    format.formatTag = header.formatTag;
+    format.channels = header.channels;
+    format.samplesPerSec = header.sampleRate;
+    format.avgBytesPerSec =
+        (uint32_t{header.channels} * header.bitsPerSample * header.sampleRate) >> 3;
+    format.blockAlign = header.blockAlign;
+    format.bitsPerSample = header.bitsPerSample;
+    format.extraSize = 18;
+    std::unique_ptr<WaveOut> device;
+    if (WaveOut::Open(&device, 0, format, &WavePlayer::WaveOutCallback,
+                      reinterpret_cast<uintptr_t>(this)) != kWaveOutOk)
+        throw new CWaveIOException(CannotOpenSoundDevice);
+    // Completions of the previous device's final reset arrive after its threads ended;
+    // they must not let the new threads take back buffers the new device still holds.
+    doneCount.Set(0);
+    deviceHandle = std::move(device);
+    try {
+        for (uint32_t i = 0; i < kBufferCount; ++i) {
+            auto record = std::make_unique<WaveBuffer>();
+            record->data = new char[bufferSize];
+            record->length = bufferSize;
+            freeQueue.Push(record.release());
+        }
+        readerThread = std::thread(&WavePlayer::ReaderThread, this);
+        writerThread = std::thread(&WavePlayer::WriterThread, this);
+    } catch (...) {
+        stopRequested = true;
+        if (readerThread.joinable()) readerThread.join();
+        deviceHandle->Close();
+        deviceHandle.reset();
+        FreeBuffers();
+        throw;
+    }
+    state = Playing;
+}
+
+void WavePlayer::Stop() {
+    if (state == Stopped) return;
+    stopRequested = true;
+    readerThread.join();
+    writerThread.join();
+    deviceHandle->Reset();
+    deviceHandle->Close();
+    deviceHandle.reset();
+    FreeBuffers();
+    state = Stopped;
+    positionBytes = 0;
+    SeekFile(dataStart);
+}
+
+void WavePlayer::Pause() {
+    if (state != Playing) return;
+    deviceHandle->Pause();
+    state = Paused;
+}
+
+void WavePlayer::Resume() {
+    if (state != Paused) return;
+    deviceHandle->Restart();
+    state = Playing;
+}
+
+void WavePlayer::Seek(uint32_t ms) {
+    const bool wasPlaying = state == Playing;
+    if (wasPlaying) {
+        deviceHandle->Pause();
+        state = Paused;
+    }
+    // A target beyond 32 bits lies past any data chunk: keep it there instead of letting it
+    // wrap to an earlier place. Whole frames only.
+    uint64_t offset =
+        std::min<uint64_t>(uint64_t{ms} * bytesPerMs, std::numeric_limits<uint32_t>::max());
+    if (header.blockAlign > 0) offset -= offset % header.blockAlign;
+    {
+        // The reader's own order, so no fill is under way while the file moves.
+        std::lock_guard freeLock(freeQueue.section);
+        std::lock_guard filledLock(filledQueue.section);
+        std::lock_guard playingLock(playingQueue.section);
+        for (WaveBuffer* r : playingQueue.records) r->user |= kFlushed;
+        positionBytes = static_cast<uint32_t>(offset);
+        SeekFile(uint64_t{dataStart} + offset);
+        if (deviceHandle) deviceHandle->Reset();
+        while (!filledQueue.Empty()) freeQueue.Push(filledQueue.Pop());
+    }
+    if (wasPlaying && state == Paused) {
+        deviceHandle->Restart();
+        state = Playing;
+    }
+}
+
+uint32_t WavePlayer::GetPosition() const {
+    return positionBytes / bytesPerMs;
+}
+
+uint32_t WavePlayer::GetDuration() const {
+    return durationMs;
+}
+
+PlayerState WavePlayer::GetState() const {
+    return state;
+}
+
+bool WavePlayer::IsFinished() const {
+    return finished;
+}
+
+uint32_t WavePlayer::GetSpeed() const {
+    uint32_t rate = 0;
+    if (!deviceHandle || deviceHandle->GetPlaybackRate(&rate) != kWaveOutOk) return 1;
+    return rate >> 16;
+}
+
+void WavePlayer::SetSpeed(uint32_t rate) {
+    // A multiplier of 65536 or more has no 16.16 form; no device plays it.
+    if (!deviceHandle || rate > 0xFFFF) return;
+    deviceHandle->SetPlaybackRate(rate << 16);
+}
+
+void WavePlayer::WaveOutCallback(WaveOut*, uint32_t message, uintptr_t instance, uintptr_t,
+                                 uintptr_t) {
+    if (message == kDoneMessage || message == kDoneMessageAlt)
+        reinterpret_cast<WavePlayer*>(instance)->doneCount.Add(1);
+}
+
+uint32_t WavePlayer::WriterThread(WavePlayer* p) {
+    while (!p->stopRequested) {
+        if (p->state == Playing) {
+            std::lock_guard filledLock(p->filledQueue.section);
+            if (!p->filledQueue.Empty()) {
+                WaveBuffer* r = p->filledQueue.Pop();
+                p->deviceHandle->PrepareHeader(r, sizeof(WaveBuffer));
+                p->deviceHandle->Write(r, sizeof(WaveBuffer));
+                std::lock_guard playingLock(p->playingQueue.section);
+                p->playingQueue.Push(r);
+            }
+        }
+        std::this_thread::sleep_for(kCycle);
+    }
+    return 0;
+}
+
+uint32_t WavePlayer::ReaderThread(WavePlayer* p) {
+    while (!p->stopRequested) {
+        p->FillOne();
+        p->TakeBackOne();
+        std::this_thread::sleep_for(kCycle);
+    }
+    return 0;
+}
+
+void WavePlayer::FillOne() {
+    std::lock_guard freeLock(freeQueue.section);
+    if (freeQueue.Empty()) return;
+    WaveBuffer* r = freeQueue.Pop();
+    char* data = r->data;
+    *r = WaveBuffer{};
+    r->data = data;
+    r->length = static_cast<uint32_t>(ReadData(data, bufferSize));
+    if (r->length < bufferSize) r->user = kEndMarker;
+    std::lock_guard filledLock(filledQueue.section);
+    filledQueue.Push(r);
+}
+
+void WavePlayer::TakeBackOne() {
+    if (doneCount.Peek() == 0) return;
+    WaveBuffer* r;
+    {
+        std::lock_guard playingLock(playingQueue.section);
+        if (playingQueue.Empty()) return;
+        r = playingQueue.Pop();
+        doneCount.Add(-1);
+        if (r->flags & kWaveBufferPrepared) deviceHandle->UnprepareHeader(r, sizeof(WaveBuffer));
+        if (!(r->user & kFlushed)) {
+            positionBytes += r->length;
+            if (r->user & kEndMarker) finished = true;
+        }
+    }
+    std::lock_guard freeLock(freeQueue.section);
+    freeQueue.Push(r);
+}
+
+size_t WavePlayer::ReadData(char* data, uint32_t count) {
+    // A read error ends the data like the end of the file does.
+    try {
+        return file.Read(data, count);
+    } catch (CException* e) {
+        ExceptionPtr owned(e);
+        return 0;
+    }
+}
+
+void WavePlayer::SeekFile(uint64_t offset) {
+    try {
+        file.Seek(offset);
+    } catch (CException* e) {
+        ExceptionPtr owned(e);
+    }
+}
+
+void WavePlayer::FreeBuffers() {
+    for (LockedQueue* q : {&freeQueue, &playingQueue, &filledQueue}) {
+        while (!q->Empty()) {
+            WaveBuffer* r = q->Pop();
+            delete[] r->data;
+            delete r;
+        }
+    }
+}
