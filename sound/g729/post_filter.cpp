@@ -1,0 +1,192 @@
+// Post-filter: long-term (pitch) post-filter on the LP residual, tilt compensation,
+// short-term post-filter and adaptive gain control, per sub-frame.
+#include <cstring>
+
+#include "sound/g729/basic_ops.h"
+#include "sound/g729/g729_blocks.h"
+
+namespace g729 {
+namespace {
+
+constexpr int16_t kNumeratorGamma = 18022;     // 0.55, Q15: residual weighting A(z/0.55)
+constexpr int16_t kDenominatorGamma = 22938;   // 0.70, Q15: synthesis weighting 1/A(z/0.70)
+constexpr int16_t kTiltFactor = 26214;         // 0.8, Q15
+constexpr int kImpulseLength = 22;             // truncated impulse response for the tilt
+constexpr int16_t kAgcFactor = 29491;          // 0.9, Q15: gain smoothing
+constexpr int16_t kAgcComplement = 3276;       // 1 - 0.9, Q15
+constexpr int16_t kPitchGainHalfCap = 10923;   // weights for a pitch gain capped at 1 with
+constexpr int16_t kPitchGainHalfRest = 21845;  //   post-filter factor 0.5: 1/3 and 2/3 (Q15)
+constexpr int16_t kPitchFactor = 16384;        // 0.5, Q15
+
+// Long-term post-filter of one sub-frame. `residual` and `scaled` (residual / 4) have
+// kPitchMax past samples before index 0. Searches the lags low..high on the scaled copy.
+void PitchPostFilter(const int16_t* residual, const int16_t* scaled, int low, int high,
+                     int16_t out[kSubframe]) {
+    int32_t best = kMin32;
+    int lag = low;
+    for (int t = low; t <= high; ++t) {
+        int32_t corr = 0;
+        for (int j = 0; j < kSubframe; ++j) corr = LMac(corr, scaled[j], scaled[j - t]);
+        if (corr > best) {  // the lowest lag wins ties
+            best = corr;
+            lag = t;
+        }
+    }
+
+    int32_t delayedEnergy = 1;
+    for (int j = 0; j < kSubframe; ++j)
+        delayedEnergy = LMac(delayedEnergy, scaled[j - lag], scaled[j - lag]);
+    int32_t energy = 1;
+    for (int j = 0; j < kSubframe; ++j) energy = LMac(energy, scaled[j], scaled[j]);
+    if (best < 0) best = 0;
+
+    // Bring the three to 16 bits with a common shift.
+    int32_t largest = best;
+    if (delayedEnergy > largest) largest = delayedEnergy;
+    if (energy > largest) largest = energy;
+    const int shift = NormL(largest);
+    int16_t cmax = Round(LShl(best, shift));
+    int16_t en = Round(LShl(delayedEnergy, shift));
+    const int16_t en0 = Round(LShl(energy, shift));
+
+    // Prediction gain under 3 dB (cmax^2 < en * en0 / 2): no pitch post-filtering.
+    const int32_t test = LSub(LMult(cmax, cmax), LShr(LMult(en, en0), 1));
+    if (test < 0) {
+        std::memcpy(out, residual, sizeof(int16_t) * kSubframe);
+        return;
+    }
+
+    int16_t current, delayed;  // Q15 weights
+    if (cmax > en) {           // pitch gain above 1
+        current = kPitchGainHalfRest;
+        delayed = kPitchGainHalfCap;
+    } else {
+        cmax = Shr(Mult(cmax, kPitchFactor), 1);  // Q14
+        en = Shr(en, 1);                          // Q14
+        const int16_t sum = Add(cmax, en);
+        if (sum > 0) {
+            delayed = DivS(cmax, sum);
+            current = Sub(32767, delayed);
+        } else {
+            current = 32767;
+            delayed = 0;
+        }
+    }
+    for (int i = 0; i < kSubframe; ++i) {
+        out[i] = Add(Mult(current, residual[i]), Mult(delayed, residual[i - lag]));
+    }
+}
+
+// Tilt compensation factor (Q15) from the impulse response of A(z/0.55) / A(z/0.70).
+int16_t TiltFactor(const int16_t numerator[kLpSize], const int16_t denominator[kLpSize]) {
+    int16_t h[kImpulseLength] = {};
+    std::memcpy(h, numerator, sizeof(int16_t) * kLpSize);
+    const int16_t zeros[kOrder] = {};
+    bool ignored = false;
+    SynthesisFilter(denominator, h, h, kImpulseLength, zeros, ignored);
+
+    int32_t r = LMult(h[0], h[0]);
+    for (int i = 1; i < kImpulseLength; ++i) r = LMac(r, h[i], h[i]);
+    const int16_t r0 = ExtractH(r);
+    r = LMult(h[0], h[1]);
+    for (int i = 1; i < kImpulseLength - 1; ++i) r = LMac(r, h[i], h[i + 1]);
+    const int16_t r1 = ExtractH(r);
+    if (r1 <= 0) return 0;
+    return DivS(Mult(r1, kTiltFactor), r0);
+}
+
+// First-order tilt filter x[i] - k x[i-1], in place.
+void CompensateTilt(int16_t x[kSubframe], int16_t k, int16_t& memory) {
+    const int16_t last = x[kSubframe - 1];
+    for (int i = kSubframe - 1; i > 0; --i) x[i] = Sub(x[i], Mult(k, x[i - 1]));
+    x[0] = Sub(x[0], Mult(k, memory));
+    memory = last;
+}
+
+// Scales `out` towards the energy of `in`, with the gain (Q12) smoothed sample by sample.
+void AdaptiveGainControl(const int16_t in[kSubframe], int16_t out[kSubframe], int16_t& gain) {
+    int32_t s = 0;
+    for (int i = 0; i < kSubframe; ++i) {
+        const int16_t v = Shr(out[i], 2);
+        s = LMac(s, v, v);
+    }
+    if (s == 0) {
+        gain = 0;
+        return;
+    }
+    int exponent = NormL(s) - 1;
+    const int16_t outGain = Round(LShl(s, exponent));
+
+    s = 0;
+    for (int i = 0; i < kSubframe; ++i) {
+        const int16_t v = Shr(in[i], 2);
+        s = LMac(s, v, v);
+    }
+    int16_t target = 0;  // Q12: (1 - 0.9) * sqrt(in energy / out energy)
+    if (s != 0) {
+        const int n = NormL(s);
+        const int16_t inGain = Round(LShl(s, n));
+        exponent -= n;
+        int32_t ratio = DivS(outGain, inGain);                // Q15
+        ratio = LShr(LShl(ratio, 7), exponent);               // Q22
+        const int16_t root = Round(LShl(InvSqrt(ratio), 9));  // Q12
+        target = Mult(root, kAgcComplement);
+    }
+
+    int16_t g = gain;
+    for (int i = 0; i < kSubframe; ++i) {
+        g = Add(Mult(g, kAgcFactor), target);
+        out[i] = ExtractH(LShl(LMult(out[i], g), 3));
+    }
+    gain = g;
+}
+
+}  // namespace
+
+void PostFilterState::Reset() {
+    std::memset(residual, 0, sizeof residual);
+    std::memset(scaledResidual, 0, sizeof scaledResidual);
+    std::memset(shortTermMemory, 0, sizeof shortTermMemory);
+    tiltMemory = 0;
+    agcGain = 4096;  // 1.0
+}
+
+void PostFilter(PostFilterState& state, const int16_t* speech, const int16_t a[2][kLpSize],
+                const int16_t delays[2], int16_t out[kFrame]) {
+    int16_t* residual = state.residual + kPitchMax;
+    int16_t* scaled = state.scaledResidual + kPitchMax;
+    for (int sf = 0; sf < 2; ++sf) {
+        const int16_t* in = speech + sf * kSubframe;
+        int16_t* result = out + sf * kSubframe;
+
+        int low = delays[sf] - 3;
+        int high = low + 6;
+        if (high > kPitchMax) {
+            high = kPitchMax;
+            low = high - 6;
+        }
+
+        int16_t numerator[kLpSize], denominator[kLpSize];
+        WeightLp(a[sf], kNumeratorGamma, numerator);
+        WeightLp(a[sf], kDenominatorGamma, denominator);
+
+        ResidualFilter(numerator, in, residual, kSubframe);
+        for (int j = 0; j < kSubframe; ++j) scaled[j] = Shr(residual[j], 2);
+
+        int16_t filtered[kSubframe];
+        PitchPostFilter(residual, scaled, low, high, filtered);
+        CompensateTilt(filtered, TiltFactor(numerator, denominator), state.tiltMemory);
+
+        bool ignored = false;
+        SynthesisFilter(denominator, filtered, result, kSubframe, state.shortTermMemory, ignored);
+        std::memcpy(state.shortTermMemory, result + kSubframe - kOrder, sizeof(int16_t) * kOrder);
+
+        AdaptiveGainControl(in, result, state.agcGain);
+
+        std::memmove(state.residual, state.residual + kSubframe, sizeof(int16_t) * kPitchMax);
+        std::memmove(state.scaledResidual, state.scaledResidual + kSubframe,
+                     sizeof(int16_t) * kPitchMax);
+    }
+}
+
+}  // namespace g729
