@@ -63,9 +63,9 @@ void BM_G729DecodeFrame(benchmark::State& state) {
     state.counters["frames_per_s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     // Seconds of CPU time to decode one hour of speech.
-    state.counters["s_per_hour"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) / kFramesPerHour,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["s_per_hour"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) / kFramesPerHour,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_G729DecodeFrame);
 
