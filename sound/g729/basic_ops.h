@@ -293,6 +293,35 @@ inline int32_t Mpy32(int16_t hi1, int16_t lo1, int16_t hi2, int16_t lo2) {
     return LMac(r, Mult(lo1, hi2), 1);
 }
 
+// ---- Helpers for fast paths ------------------------------------------------------------
+//
+// A sum of products that provably stays inside 32 bits at every step gives the same result
+// with or without saturation, in any order. The filters check such a bound per block from
+// the largest input magnitude and take a plain integer loop when it holds.
+
+// Largest |x[i]| for i in [0, n), as a 32-bit value (32768 for -32768).
+inline int32_t MaxAbs(const int16_t* x, int n) {
+    int32_t m = 0;
+    for (int i = 0; i < n; ++i) {
+        const int32_t v = x[i] < 0 ? -x[i] : x[i];
+        m = v > m ? v : m;
+    }
+    return m;
+}
+
+// Round(LShl(x, 3)) in one step, with the same result and overflow.
+inline int16_t RoundShl3(int32_t x, bool& overflow) {
+    if (x >= 0x0ffff000) {  // the shift or the rounding saturates upwards
+        overflow = true;
+        return kMax16;
+    }
+    if (x < -0x10000000) {  // the shift saturates downwards
+        overflow = true;
+        return kMin16;
+    }
+    return static_cast<int16_t>((x * 8 + 0x8000) >> 16);
+}
+
 // ---- Table-driven functions -------------------------------------------------------------
 
 // log2(x) for x > 0 as an integer exponent and a Q15 fraction; (0, 0) for x <= 0.

@@ -6,20 +6,55 @@
 
 namespace g729 {
 
+namespace {
+
+// Sum of |a[j]|, j = 0..10.
+int32_t Magnitude(const int16_t a[kLpSize]) {
+    int32_t sum = 0;
+    for (int j = 0; j < kLpSize; ++j) sum += a[j] < 0 ? -a[j] : a[j];
+    return sum;
+}
+
+}  // namespace
+
 void SynthesisFilter(const int16_t a[kLpSize], const int16_t* x, int16_t* y, int n,
                      const int16_t memory[kOrder], bool& overflow) {
     int16_t buf[kOrder + kFrame];
     std::memcpy(buf, memory, sizeof(int16_t) * kOrder);
     int16_t* out = buf + kOrder;
-    for (int i = 0; i < n; ++i) {
-        int32_t s = LMult(x[i], a[0], overflow);
-        for (int j = 1; j <= kOrder; ++j) s = LMsu(s, a[j], out[i - j], overflow);
-        out[i] = Round(LShl(s, 3, overflow), overflow);  // Q12 -> Q0
+    if (Magnitude(a) <= kMax16) {
+        // Every partial sum is below 32767 * 32768 in magnitude: no step can saturate before
+        // the final shift, so the sum is formed plainly.
+        // The newest output enters last, which keeps the sample-to-sample dependency short.
+        for (int i = 0; i < n; ++i) {
+            int32_t s = x[i] * a[0];
+            for (int j = kOrder; j >= 1; --j) s -= a[j] * out[i - j];
+            out[i] = RoundShl3(2 * s, overflow);
+        }
+    } else {
+        for (int i = 0; i < n; ++i) {
+            int32_t s = LMult(x[i], a[0], overflow);
+            for (int j = 1; j <= kOrder; ++j) s = LMsu(s, a[j], out[i - j], overflow);
+            out[i] = Round(LShl(s, 3, overflow), overflow);  // Q12 -> Q0
+        }
     }
     std::memcpy(y, out, sizeof(int16_t) * n);
 }
 
 void ResidualFilter(const int16_t a[kLpSize], const int16_t* x, int16_t* y, int n) {
+    if (2 * static_cast<int64_t>(Magnitude(a)) * MaxAbs(x - kOrder, n + kOrder) <= kMax32) {
+        // No partial sum can leave 32 bits: form the sums plainly, oldest input first.
+        int16_t reversed[kLpSize];
+        for (int k = 0; k < kLpSize; ++k) reversed[k] = a[kOrder - k];
+        for (int i = 0; i < n; ++i) {
+            const int16_t* window = x + i - kOrder;
+            int32_t s = 0;
+            for (int k = 0; k < kLpSize; ++k) s += reversed[k] * window[k];
+            bool ignored = false;
+            y[i] = RoundShl3(2 * s, ignored);
+        }
+        return;
+    }
     for (int i = 0; i < n; ++i) {
         int32_t s = LMult(x[i], a[0]);
         for (int j = 1; j <= kOrder; ++j) s = LMac(s, a[j], x[i - j]);

@@ -20,24 +20,39 @@ constexpr int16_t kPitchFactor = 16384;        // 0.5, Q15
 
 // Long-term post-filter of one sub-frame. `residual` and `scaled` (residual / 4) have
 // kPitchMax past samples before index 0. Searches the lags low..high on the scaled copy.
+// 2 * sum x[j] y[j] over a sub-frame plus `start`, saturating at each step unless `plain`
+// (the caller has shown that no partial sum leaves 32 bits).
+int32_t DotProduct(const int16_t* x, const int16_t* y, int32_t start, bool plain) {
+    if (plain) {
+        int32_t s = 0;
+        for (int j = 0; j < kSubframe; ++j) s += x[j] * y[j];
+        return start + 2 * s;
+    }
+    int32_t s = start;
+    for (int j = 0; j < kSubframe; ++j) s = LMac(s, x[j], y[j]);
+    return s;
+}
+
+// Whether 1 + 2 * 40 * m^2 fits in 32 bits, m the largest magnitude of the factors.
+bool SumsFit(int32_t largest) {
+    return 1 + 2 * kSubframe * static_cast<int64_t>(largest) * largest <= kMax32;
+}
+
 void PitchPostFilter(const int16_t* residual, const int16_t* scaled, int low, int high,
                      int16_t out[kSubframe]) {
+    const bool plain = SumsFit(MaxAbs(scaled - high, high + kSubframe));
     int32_t best = kMin32;
     int lag = low;
     for (int t = low; t <= high; ++t) {
-        int32_t corr = 0;
-        for (int j = 0; j < kSubframe; ++j) corr = LMac(corr, scaled[j], scaled[j - t]);
+        const int32_t corr = DotProduct(scaled, scaled - t, 0, plain);
         if (corr > best) {  // the lowest lag wins ties
             best = corr;
             lag = t;
         }
     }
 
-    int32_t delayedEnergy = 1;
-    for (int j = 0; j < kSubframe; ++j)
-        delayedEnergy = LMac(delayedEnergy, scaled[j - lag], scaled[j - lag]);
-    int32_t energy = 1;
-    for (int j = 0; j < kSubframe; ++j) energy = LMac(energy, scaled[j], scaled[j]);
+    const int32_t delayedEnergy = DotProduct(scaled - lag, scaled - lag, 1, plain);
+    const int32_t energy = DotProduct(scaled, scaled, 1, plain);
     if (best < 0) best = 0;
 
     // Bring the three to 16 bits with a common shift.
@@ -104,12 +119,15 @@ void CompensateTilt(int16_t x[kSubframe], int16_t k, int16_t& memory) {
 }
 
 // Scales `out` towards the energy of `in`, with the gain (Q12) smoothed sample by sample.
+// Energy 2 * sum (x[i] / 4)^2 of a sub-frame, the quarter taken by arithmetic shift.
+int32_t QuarterEnergy(const int16_t x[kSubframe]) {
+    int16_t v[kSubframe];
+    for (int i = 0; i < kSubframe; ++i) v[i] = static_cast<int16_t>(x[i] >> 2);
+    return DotProduct(v, v, 0, SumsFit(MaxAbs(v, kSubframe)));
+}
+
 void AdaptiveGainControl(const int16_t in[kSubframe], int16_t out[kSubframe], int16_t& gain) {
-    int32_t s = 0;
-    for (int i = 0; i < kSubframe; ++i) {
-        const int16_t v = Shr(out[i], 2);
-        s = LMac(s, v, v);
-    }
+    int32_t s = QuarterEnergy(out);
     if (s == 0) {
         gain = 0;
         return;
@@ -117,11 +135,7 @@ void AdaptiveGainControl(const int16_t in[kSubframe], int16_t out[kSubframe], in
     int exponent = NormL(s) - 1;
     const int16_t outGain = Round(LShl(s, exponent));
 
-    s = 0;
-    for (int i = 0; i < kSubframe; ++i) {
-        const int16_t v = Shr(in[i], 2);
-        s = LMac(s, v, v);
-    }
+    s = QuarterEnergy(in);
     int16_t target = 0;  // Q12: (1 - 0.9) * sqrt(in energy / out energy)
     if (s != 0) {
         const int n = NormL(s);
