@@ -178,3 +178,22 @@ TEST(G729BasicOps, LogPowerAndInverseRoot) {
     EXPECT_NEAR(InvSqrt(1), 1 << 30, 1 << 16);
     EXPECT_NEAR(InvSqrt(4), 1 << 29, 1 << 16);
 }
+
+TEST(G729BasicOps, RoundShl3MatchesShiftThenRound) {
+    for (int64_t x = kMin32; x <= kMax32; x += 4093) {
+        for (int32_t d : {0, 1, -1}) {
+            const int64_t v = x + d;
+            if (v < kMin32 || v > kMax32) continue;
+            bool o1 = false, o2 = false;
+            const int16_t a = RoundShl3(static_cast<int32_t>(v), o1);
+            const int16_t b = Round(LShl(static_cast<int32_t>(v), 3, o2), o2);
+            ASSERT_EQ(a, b) << v;
+            ASSERT_EQ(o1, o2) << v;
+        }
+    }
+    for (int32_t x : {0x0ffff000 - 1, 0x0ffff000, 0x0fffffff, -0x10000000, -0x10000001}) {
+        bool o1 = false, o2 = false;
+        EXPECT_EQ(RoundShl3(x, o1), Round(LShl(x, 3, o2), o2)) << x;
+        EXPECT_EQ(o1, o2) << x;
+    }
+}
