@@ -24,12 +24,18 @@ void SynthesisFilter(const int16_t a[kLpSize], const int16_t* x, int16_t* y, int
     int16_t* out = buf + kOrder;
     if (Magnitude(a) <= kMax16) {
         // Every partial sum is below 32767 * 32768 in magnitude: no step can saturate before
-        // the final shift, so the sum is formed plainly.
-        // The newest output enters last, which keeps the sample-to-sample dependency short.
+        // the final shift, so the sum is formed plainly. The last ten outputs stay in
+        // registers, and the newest enters last, to keep the sample-to-sample path short.
+        int32_t c[kLpSize], h[kOrder];  // h[k] = y[i - 1 - k]
+        for (int j = 0; j < kLpSize; ++j) c[j] = a[j];
+        for (int k = 0; k < kOrder; ++k) h[k] = memory[kOrder - 1 - k];
         for (int i = 0; i < n; ++i) {
-            int32_t s = x[i] * a[0];
-            for (int j = kOrder; j >= 1; --j) s -= a[j] * out[i - j];
-            out[i] = RoundShl3(2 * s, overflow);
+            int32_t s = x[i] * c[0];
+            for (int k = kOrder - 1; k >= 0; --k) s -= c[k + 1] * h[k];
+            const int16_t v = RoundShl3(2 * s, overflow);
+            for (int k = kOrder - 1; k > 0; --k) h[k] = h[k - 1];
+            h[0] = v;
+            out[i] = v;
         }
     } else {
         for (int i = 0; i < n; ++i) {

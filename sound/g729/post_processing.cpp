@@ -10,26 +10,50 @@ void PostProcessingState::Reset() {
     output1Hi = output1Lo = output2Hi = output2Lo = 0;
 }
 
+namespace {
+
+// Mpy32By16 on a value held whole: x = hi * 2^16 + lo * 2, then 2 * hi * n + 2 * (lo * n >> 15).
+// With |n| < 2^14 neither step can saturate.
+int32_t Feedback(int32_t x, int16_t n) {
+    const int32_t hi = x >> 16;
+    const int32_t lo = (x >> 1) & 0x7fff;
+    return 2 * hi * n + 2 * ((lo * n) >> 15);
+}
+
+}  // namespace
+
 void PostProcess(PostProcessingState& state, int16_t* signal, int n) {
     const int16_t* b = kHighPassNumerator;    // Q13
     const int16_t* a = kHighPassDenominator;  // Q13, a[1] and a[2] are added
+    int32_t y1 = LComp(state.output1Hi, state.output1Lo);
+    int32_t y2 = LComp(state.output2Hi, state.output2Lo);
+    int32_t x1 = state.input1, x2 = state.input2;
     for (int i = 0; i < n; ++i) {
-        const int16_t x = signal[i];
-        // The two feedback products cannot saturate (|a| < 2^14) and their sum stays below
-        // 2^31; the three feed-forward products saturate step by step as 32-bit sums.
-        int64_t y = Mpy32By16(state.output1Hi, state.output1Lo, a[1]) +
-                    static_cast<int64_t>(Mpy32By16(state.output2Hi, state.output2Lo, a[2]));
-        y = Saturate32(y + 2 * x * b[0]);
-        y = Saturate32(y + 2 * state.input1 * b[1]);
-        const int32_t sum = Saturate32(y + 2 * state.input2 * b[2]);
-        const int32_t scaled = LShl(sum, 2);  // Q13 -> Q15 coefficients
-        signal[i] = Round(LShl(scaled, 1));   // doubled, saturated
-        state.input2 = state.input1;
-        state.input1 = x;
-        state.output2Hi = state.output1Hi;
-        state.output2Lo = state.output1Lo;
-        LExtract(scaled, state.output1Hi, state.output1Lo);
+        const int32_t x0 = signal[i];
+        // Feedback: each product below 2^30 + 2^16, their sum below 2^31.
+        const int32_t feedback = Feedback(y1, a[1]) + Feedback(y2, a[2]);
+        // Feed-forward: 2 x b, each below 2^31 / 2 in magnitude, their sum below 2^31.
+        const int32_t t0 = 2 * x0 * b[0], t1 = 2 * x1 * b[1], t2 = 2 * x2 * b[2];
+        const int32_t reach = (t0 < 0 ? -t0 : t0) + (t1 < 0 ? -t1 : t1) + (t2 < 0 ? -t2 : t2);
+        int32_t sum;
+        if ((feedback < 0 ? -feedback : feedback) <= kMax32 - reach) {
+            sum = feedback + t0 + t1 + t2;  // no partial sum can saturate
+        } else {
+            sum = Saturate32(Saturate32(Saturate32(static_cast<int64_t>(feedback) + t0) +
+                                        static_cast<int64_t>(t1)) +
+                             static_cast<int64_t>(t2));
+        }
+        const int32_t y = LShl(sum, 2);  // Q13 -> Q15 coefficients
+        signal[i] = Round(LShl(y, 1));   // doubled, saturated
+        x2 = x1;
+        x1 = x0;
+        y2 = y1;
+        y1 = y;
     }
+    state.input1 = static_cast<int16_t>(x1);
+    state.input2 = static_cast<int16_t>(x2);
+    LExtract(y1, state.output1Hi, state.output1Lo);
+    LExtract(y2, state.output2Hi, state.output2Lo);
 }
 
 }  // namespace g729
