@@ -100,25 +100,38 @@ int16_t TiltFactor(const int16_t numerator[kLpSize], const int16_t denominator[k
     bool ignored = false;
     SynthesisFilter(denominator, h, h, kImpulseLength, zeros, ignored);
 
-    int32_t r = LMult(h[0], h[0]);
-    for (int i = 1; i < kImpulseLength; ++i) r = LMac(r, h[i], h[i]);
-    const int16_t r0 = ExtractH(r);
-    r = LMult(h[0], h[1]);
-    for (int i = 1; i < kImpulseLength - 1; ++i) r = LMac(r, h[i], h[i + 1]);
-    const int16_t r1 = ExtractH(r);
-    if (r1 <= 0) return 0;
-    return DivS(Mult(r1, kTiltFactor), r0);
+    int32_t r0, r1;
+    const int32_t largest = MaxAbs(h, kImpulseLength);
+    if (2 * kImpulseLength * static_cast<int64_t>(largest) * largest <= kMax32) {
+        // No partial sum can saturate.
+        r0 = 0;
+        r1 = 0;
+        for (int i = 0; i < kImpulseLength; ++i) r0 += h[i] * h[i];
+        for (int i = 0; i < kImpulseLength - 1; ++i) r1 += h[i] * h[i + 1];
+        r0 *= 2;
+        r1 *= 2;
+    } else {
+        r0 = LMult(h[0], h[0]);
+        for (int i = 1; i < kImpulseLength; ++i) r0 = LMac(r0, h[i], h[i]);
+        r1 = LMult(h[0], h[1]);
+        for (int i = 1; i < kImpulseLength - 1; ++i) r1 = LMac(r1, h[i], h[i + 1]);
+    }
+    const int16_t high0 = ExtractH(r0);
+    const int16_t high1 = ExtractH(r1);
+    if (high1 <= 0) return 0;
+    return DivS(Mult(high1, kTiltFactor), high0);
 }
 
-// First-order tilt filter x[i] - k x[i-1], in place.
+// First-order tilt filter x[i] - k x[i-1] in place, k >= 0 (Q15).
 void CompensateTilt(int16_t x[kSubframe], int16_t k, int16_t& memory) {
-    const int16_t last = x[kSubframe - 1];
-    for (int i = kSubframe - 1; i > 0; --i) x[i] = Sub(x[i], Mult(k, x[i - 1]));
-    x[0] = Sub(x[0], Mult(k, memory));
-    memory = last;
+    int16_t previous[kSubframe];
+    previous[0] = memory;
+    std::memcpy(previous + 1, x, sizeof(int16_t) * (kSubframe - 1));
+    memory = x[kSubframe - 1];
+    // k * x >> 15 cannot saturate for k >= 0; the difference can.
+    for (int i = 0; i < kSubframe; ++i) x[i] = Saturate16(x[i] - ((k * previous[i]) >> 15));
 }
 
-// Scales `out` towards the energy of `in`, with the gain (Q12) smoothed sample by sample.
 // Energy 2 * sum (x[i] / 4)^2 of a sub-frame, the quarter taken by arithmetic shift.
 int32_t QuarterEnergy(const int16_t x[kSubframe]) {
     int16_t v[kSubframe];
@@ -126,6 +139,7 @@ int32_t QuarterEnergy(const int16_t x[kSubframe]) {
     return DotProduct(v, v, 0, SumsFit(MaxAbs(v, kSubframe)));
 }
 
+// Scales `out` towards the energy of `in`, with the gain (Q12) smoothed sample by sample.
 void AdaptiveGainControl(const int16_t in[kSubframe], int16_t out[kSubframe], int16_t& gain) {
     int32_t s = QuarterEnergy(out);
     if (s == 0) {
@@ -147,12 +161,20 @@ void AdaptiveGainControl(const int16_t in[kSubframe], int16_t out[kSubframe], in
         target = Mult(root, kAgcComplement);
     }
 
-    int16_t g = gain;
+    // The gain stays within 0 .. 32766: 0.9 * 32767 rounds down to 29490 and the target is
+    // at most 3275, so neither the product nor the sum saturates.
+    int32_t gains[kSubframe];
+    int32_t g = gain;
     for (int i = 0; i < kSubframe; ++i) {
-        g = Add(Mult(g, kAgcFactor), target);
-        out[i] = ExtractH(LShl(LMult(out[i], g), 3));
+        g = ((g * kAgcFactor) >> 15) + target;
+        gains[i] = g;
     }
-    gain = g;
+    gain = static_cast<int16_t>(g);
+    // ExtractH(LShl(LMult(out, g), 3)): out * g * 16 saturated to 32 bits, high half.
+    for (int i = 0; i < kSubframe; ++i) {
+        const int32_t p = out[i] * gains[i];
+        out[i] = static_cast<int16_t>(p >= (1 << 27) ? kMax16 : (p < -(1 << 27) ? kMin16 : p >> 12));
+    }
 }
 
 }  // namespace
