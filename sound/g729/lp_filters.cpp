@@ -17,32 +17,62 @@ int32_t Magnitude(const int16_t a[kLpSize]) {
 
 }  // namespace
 
+namespace {
+
+// Plain-arithmetic synthesis of out[0..n) from sample 0, valid while sum |a| (`magnitude`)
+// times the largest magnitude of every input and output stays below 2^30: then no partial
+// sum can saturate before the final shift. With kTrack false the caller has shown this for
+// any 16-bit signal. Returns the number of samples produced (fewer than n when tracking shows
+// the bound can no longer be kept). The last ten outputs stay in registers, and the newest
+// enters last, to keep the sample-to-sample path short.
+template <bool kTrack>
+int PlainSynthesis(const int16_t a[kLpSize], const int16_t* x, int16_t* out, int n,
+                   int64_t magnitude, int32_t largest, bool& overflow) {
+    int32_t c[kLpSize], h[kOrder];  // h[k] = out[i - 1 - k]
+    for (int j = 0; j < kLpSize; ++j) c[j] = a[j];
+    for (int k = 0; k < kOrder; ++k) h[k] = out[-1 - k];
+    for (int i = 0; i < n; ++i) {
+        int32_t s = x[i] * c[0];
+        for (int k = kOrder - 1; k >= 0; --k) s -= c[k + 1] * h[k];
+        const int16_t v = RoundShl3(2 * s, overflow);
+        for (int k = kOrder - 1; k > 0; --k) h[k] = h[k - 1];
+        h[0] = v;
+        out[i] = v;
+        if constexpr (kTrack) {
+            const int32_t m = v < 0 ? -v : v;
+            if (m > largest) {
+                largest = m;
+                if (magnitude * largest >= (1 << 30)) return i + 1;
+            }
+        }
+    }
+    return n;
+}
+
+}  // namespace
+
 void SynthesisFilter(const int16_t a[kLpSize], const int16_t* x, int16_t* y, int n,
                      const int16_t memory[kOrder], bool& overflow) {
     int16_t buf[kOrder + kFrame];
     std::memcpy(buf, memory, sizeof(int16_t) * kOrder);
     int16_t* out = buf + kOrder;
-    if (Magnitude(a) <= kMax16) {
-        // Every partial sum is below 32767 * 32768 in magnitude: no step can saturate before
-        // the final shift, so the sum is formed plainly. The last ten outputs stay in
-        // registers, and the newest enters last, to keep the sample-to-sample path short.
-        int32_t c[kLpSize], h[kOrder];  // h[k] = y[i - 1 - k]
-        for (int j = 0; j < kLpSize; ++j) c[j] = a[j];
-        for (int k = 0; k < kOrder; ++k) h[k] = memory[kOrder - 1 - k];
-        for (int i = 0; i < n; ++i) {
-            int32_t s = x[i] * c[0];
-            for (int k = kOrder - 1; k >= 0; --k) s -= c[k + 1] * h[k];
-            const int16_t v = RoundShl3(2 * s, overflow);
-            for (int k = kOrder - 1; k > 0; --k) h[k] = h[k - 1];
-            h[0] = v;
-            out[i] = v;
-        }
+
+    const int64_t magnitude = Magnitude(a);
+    int i = 0;
+    if (magnitude <= kMax16) {
+        i = PlainSynthesis<false>(a, x, out, n, magnitude, 0, overflow);
     } else {
-        for (int i = 0; i < n; ++i) {
-            int32_t s = LMult(x[i], a[0], overflow);
-            for (int j = 1; j <= kOrder; ++j) s = LMsu(s, a[j], out[i - j], overflow);
-            out[i] = Round(LShl(s, 3, overflow), overflow);  // Q12 -> Q0
+        int32_t largest = MaxAbs(memory, kOrder);
+        const int32_t largestInput = MaxAbs(x, n);
+        if (largestInput > largest) largest = largestInput;
+        if (magnitude * largest < (1 << 30)) {
+            i = PlainSynthesis<true>(a, x, out, n, magnitude, largest, overflow);
         }
+    }
+    for (; i < n; ++i) {
+        int32_t s = LMult(x[i], a[0], overflow);
+        for (int j = 1; j <= kOrder; ++j) s = LMsu(s, a[j], out[i - j], overflow);
+        out[i] = Round(LShl(s, 3, overflow), overflow);  // Q12 -> Q0
     }
     std::memcpy(y, out, sizeof(int16_t) * n);
 }

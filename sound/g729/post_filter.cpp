@@ -173,7 +173,8 @@ void AdaptiveGainControl(const int16_t in[kSubframe], int16_t out[kSubframe], in
     // ExtractH(LShl(LMult(out, g), 3)): out * g * 16 saturated to 32 bits, high half.
     for (int i = 0; i < kSubframe; ++i) {
         const int32_t p = out[i] * gains[i];
-        out[i] = static_cast<int16_t>(p >= (1 << 27) ? kMax16 : (p < -(1 << 27) ? kMin16 : p >> 12));
+        out[i] =
+            static_cast<int16_t>(p >= (1 << 27) ? kMax16 : (p < -(1 << 27) ? kMin16 : p >> 12));
     }
 }
 
