@@ -309,6 +309,14 @@ inline int32_t MaxAbs(const int16_t* x, int n) {
     return m;
 }
 
+// start + 2 * sum x[i]^2 as a chain of LMac from start >= 0. The terms are never negative,
+// so saturating step by step equals saturating the exact total once.
+inline int32_t Energy(const int16_t* x, int n, int32_t start) {
+    int64_t s = 0;
+    for (int i = 0; i < n; ++i) s += x[i] * x[i];
+    return Saturate32(start + 2 * s);
+}
+
 // Round(LShl(x, 3)) in one step, with the same result and overflow.
 inline int16_t RoundShl3(int32_t x, bool& overflow) {
     if (x >= 0x0ffff000) {  // the shift or the rounding saturates upwards

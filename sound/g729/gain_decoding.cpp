@@ -9,8 +9,7 @@ namespace {
 // Predicted fixed-codebook gain as mantissa `gain` and exponent: gain * 2^-exponent.
 void PredictGain(const int16_t pastEnergy[4], const int16_t code[kSubframe], int16_t& gain,
                  int16_t& exponent) {
-    int32_t energy = 0;  // Q27
-    for (int i = 0; i < kSubframe; ++i) energy = LMac(energy, code[i], code[i]);
+    const int32_t energy = Energy(code, kSubframe, 0);  // Q27
 
     // 127.298 - 3.0103 * log2(energy): mean energy 30 dB minus the code energy, in dB (Q14).
     int16_t e, f;

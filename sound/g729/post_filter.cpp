@@ -51,8 +51,8 @@ void PitchPostFilter(const int16_t* residual, const int16_t* scaled, int low, in
         }
     }
 
-    const int32_t delayedEnergy = DotProduct(scaled - lag, scaled - lag, 1, plain);
-    const int32_t energy = DotProduct(scaled, scaled, 1, plain);
+    const int32_t delayedEnergy = Energy(scaled - lag, kSubframe, 1);
+    const int32_t energy = Energy(scaled, kSubframe, 1);
     if (best < 0) best = 0;
 
     // Bring the three to 16 bits with a common shift.
@@ -136,7 +136,7 @@ void CompensateTilt(int16_t x[kSubframe], int16_t k, int16_t& memory) {
 int32_t QuarterEnergy(const int16_t x[kSubframe]) {
     int16_t v[kSubframe];
     for (int i = 0; i < kSubframe; ++i) v[i] = static_cast<int16_t>(x[i] >> 2);
-    return DotProduct(v, v, 0, SumsFit(MaxAbs(v, kSubframe)));
+    return Energy(v, kSubframe, 0);
 }
 
 // Scales `out` towards the energy of `in`, with the gain (Q12) smoothed sample by sample.
