@@ -61,11 +61,15 @@ void G729Decoder::DecodeFrame(const G729Parameters& parameters, int16_t out[kG72
                           ? kSharpeningMin
                           : (gainPitch > kSharpeningMax ? kSharpeningMax : gainPitch);
 
-        // Q0 * Q14 + Q13 * Q1, both Q15 after the products' doubling; one more shift to Q16.
+        // Excitation: Q0 * Q14 + Q13 * Q1, rounded to 16 bits (LMult, LMac, LShl by 1,
+        // Round). Both gains are non-negative, so no product saturates; the clamps of the
+        // sum, the shift and the rounding all reduce to one clamp of the exact value.
         for (int i = 0; i < kSubframe; ++i) {
-            int32_t s = LMult(e[i], gainPitch);
-            s = LMac(s, code[i], gainCode);
-            e[i] = Round(LShl(s, 1));
+            const int64_t sum = static_cast<int64_t>(e[i]) * gainPitch +
+                                static_cast<int64_t>(code[i]) * gainCode;
+            const int64_t rounded = (4 * sum + 0x8000) >> 16;
+            e[i] = static_cast<int16_t>(rounded > kMax16 ? kMax16
+                                                         : (rounded < kMin16 ? kMin16 : rounded));
         }
 
         int16_t* y = speech + sf * kSubframe;
