@@ -149,23 +149,14 @@ inline int NormL(int32_t x) {
     return __builtin_clz(v) - 1;
 }
 
-// a / b in Q15 for 0 <= a <= b, b > 0; a == b gives 32767. Arguments outside that range
-// cannot come from the decoder's own arithmetic; they give 0 (a <= 0 or b <= 0) or 32767.
+// a / b in Q15 for 0 <= a <= b, b > 0; a == b gives 32767. The operator's bit-by-bit
+// restoring division yields floor(a * 2^15 / b), formed here directly. Arguments outside
+// that range cannot come from the decoder's own arithmetic; they give 0 (a <= 0 or b <= 0)
+// or 32767 (a > b).
 inline int16_t DivS(int16_t a, int16_t b) {
     if (a <= 0 || b <= 0) return 0;
     if (a >= b) return kMax16;
-    int32_t num = a;
-    const int32_t den = b;
-    int32_t out = 0;
-    for (int i = 0; i < 15; ++i) {
-        out <<= 1;
-        num <<= 1;
-        if (num >= den) {
-            num -= den;
-            out += 1;
-        }
-    }
-    return static_cast<int16_t>(out);
+    return static_cast<int16_t>((static_cast<int32_t>(a) << 15) / b);
 }
 
 // ---- 32-bit operators -------------------------------------------------------------------

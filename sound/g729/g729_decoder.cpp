@@ -65,8 +65,8 @@ void G729Decoder::DecodeFrame(const G729Parameters& parameters, int16_t out[kG72
         // Round). Both gains are non-negative, so no product saturates; the clamps of the
         // sum, the shift and the rounding all reduce to one clamp of the exact value.
         for (int i = 0; i < kSubframe; ++i) {
-            const int64_t sum = static_cast<int64_t>(e[i]) * gainPitch +
-                                static_cast<int64_t>(code[i]) * gainCode;
+            const int64_t sum =
+                static_cast<int64_t>(e[i]) * gainPitch + static_cast<int64_t>(code[i]) * gainCode;
             const int64_t rounded = (4 * sum + 0x8000) >> 16;
             e[i] = static_cast<int16_t>(rounded > kMax16 ? kMax16
                                                          : (rounded < kMin16 ? kMin16 : rounded));

@@ -135,6 +135,21 @@ TEST(G729BasicOps, FractionalDivision) {
     EXPECT_EQ(DivS(kMax16, kMax16), kMax16);
     EXPECT_EQ(DivS(0, 5), 0);
     EXPECT_EQ(DivS(16383, 16384), 32766);
+    // Against the bit-by-bit restoring division that defines the operator.
+    for (int b = 1; b <= kMax16; b += 97) {
+        for (int a = 1; a < b; a += 61) {
+            int32_t num = a, out = 0;
+            for (int i = 0; i < 15; ++i) {
+                out <<= 1;
+                num <<= 1;
+                if (num >= b) {
+                    num -= b;
+                    out += 1;
+                }
+            }
+            ASSERT_EQ(DivS(static_cast<int16_t>(a), static_cast<int16_t>(b)), out) << a << "/" << b;
+        }
+    }
 }
 
 TEST(G729BasicOps, DoublePrecisionRoundTrip) {
