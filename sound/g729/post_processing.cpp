@@ -12,12 +12,10 @@ void PostProcessingState::Reset() {
 
 namespace {
 
-// Mpy32By16 on a value held whole: x = hi * 2^16 + lo * 2, then 2 * hi * n + 2 * (lo * n >> 15).
-// With |n| < 2^14 neither step can saturate.
+// Mpy32By16 on a value held whole, x = hi * 2^16 + lo * 2: 2 * hi * n + 2 * (lo * n >> 15),
+// which is 2 * floor((x >> 1) * n / 2^15). With |n| < 2^14 no step can saturate.
 int32_t Feedback(int32_t x, int16_t n) {
-    const int32_t hi = x >> 16;
-    const int32_t lo = (x >> 1) & 0x7fff;
-    return 2 * hi * n + 2 * ((lo * n) >> 15);
+    return static_cast<int32_t>(2 * ((static_cast<int64_t>(x >> 1) * n) >> 15));
 }
 
 }  // namespace
