@@ -39,12 +39,19 @@ testutil::Bytes Vector(const std::string& name) {
 
 TEST(WaveConverterG729, PartialTrailingFrameIsDropped) {
     testutil::TempDir dir;
-    testutil::Bytes data(25);
+    testutil::Bytes data(29);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 37 + 5);
-    const testutil::PcmFile pcm = Convert(dir, testutil::Wave(G729Format(), data));
-    EXPECT_EQ(pcm.samples.size(), 160u);
-    EXPECT_EQ(pcm.dataSize, 320u);
-    EXPECT_EQ(pcm.riffSize, 36u + 320u);
+    const testutil::PcmFile whole =
+        Convert(dir, testutil::Wave(G729Format(), testutil::Bytes(data.begin(), data.begin() + 20)),
+                "whole.wav");
+    for (size_t size : {21u, 25u, 29u}) {
+        const testutil::PcmFile pcm = Convert(
+            dir, testutil::Wave(G729Format(), testutil::Bytes(data.begin(), data.begin() + size)));
+        EXPECT_EQ(pcm.samples, whole.samples) << size;
+        EXPECT_EQ(pcm.dataSize, 320u);
+        EXPECT_EQ(pcm.riffSize, 36u + 320u);
+    }
+    EXPECT_EQ(whole.samples.size(), 160u);
 }
 
 TEST(WaveConverterG729, EmptyDataGivesAHeaderOnly) {
