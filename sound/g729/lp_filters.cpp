@@ -15,10 +15,6 @@ int32_t Magnitude(const int16_t a[kLpSize]) {
     return sum;
 }
 
-}  // namespace
-
-namespace {
-
 // Plain-arithmetic synthesis of out[0..n) from sample 0, valid while sum |a| (`magnitude`)
 // times the largest magnitude of every input and output stays below 2^30: then no partial
 // sum can saturate before the final shift. With kTrack false the caller has shown this for

@@ -61,8 +61,9 @@ PitchDelay DecodeSecondPitchDelay(uint16_t index, int16_t firstInteger) {
 }
 
 void AdaptiveCodebookVector(int16_t* excitation, PitchDelay delay) {
-    // Delays reach at most 144 samples plus the filter's 10 taps (and one more sample only
-    // for a positive fraction, which never comes with the longest delay): within history.
+    // The oldest sample read lies delay + 9 back, or delay + 10 for a positive fraction.
+    // The longest delay, 144, comes only with fraction 0 or -1, so reads stay within the
+    // kExcitationHistory (154) samples of history.
     const int16_t* x0 = excitation - delay.integer;
     int phase = -delay.fraction;
     if (phase < 0) {

@@ -8,18 +8,18 @@
 namespace g729 {
 namespace {
 
-constexpr int16_t kNumeratorGamma = 18022;     // 0.55, Q15: residual weighting A(z/0.55)
-constexpr int16_t kDenominatorGamma = 22938;   // 0.70, Q15: synthesis weighting 1/A(z/0.70)
-constexpr int16_t kTiltFactor = 26214;         // 0.8, Q15
-constexpr int kImpulseLength = 22;             // truncated impulse response for the tilt
-constexpr int16_t kAgcFactor = 29491;          // 0.9, Q15: gain smoothing
-constexpr int16_t kAgcComplement = 3276;       // 1 - 0.9, Q15
-constexpr int16_t kPitchGainHalfCap = 10923;   // weights for a pitch gain capped at 1 with
-constexpr int16_t kPitchGainHalfRest = 21845;  //   post-filter factor 0.5: 1/3 and 2/3 (Q15)
-constexpr int16_t kPitchFactor = 16384;        // 0.5, Q15
+constexpr int16_t kNumeratorGamma = 18022;    // 0.55, Q15: residual weighting A(z/0.55)
+constexpr int16_t kDenominatorGamma = 22938;  // 0.70, Q15: synthesis weighting 1/A(z/0.70)
+constexpr int16_t kTiltFactor = 26214;        // 0.8, Q15
+constexpr int kImpulseLength = 22;            // truncated impulse response for the tilt
+constexpr int16_t kAgcFactor = 29491;         // 0.9, Q15: gain smoothing
+constexpr int16_t kAgcComplement = 3276;      // 1 - 0.9, Q15
+constexpr int16_t kPitchFactor = 16384;       // 0.5, Q15: pitch post-filter strength
+// Weights of the delayed and the current residual when the pitch gain is capped at 1:
+// 0.5 / 1.5 and 1 / 1.5 (Q15).
+constexpr int16_t kCappedDelayedWeight = 10923;
+constexpr int16_t kCappedCurrentWeight = 21845;
 
-// Long-term post-filter of one sub-frame. `residual` and `scaled` (residual / 4) have
-// kPitchMax past samples before index 0. Searches the lags low..high on the scaled copy.
 // 2 * sum x[j] y[j] over a sub-frame plus `start`, saturating at each step unless `plain`
 // (the caller has shown that no partial sum leaves 32 bits).
 int32_t DotProduct(const int16_t* x, const int16_t* y, int32_t start, bool plain) {
@@ -38,6 +38,8 @@ bool SumsFit(int32_t largest) {
     return 1 + 2 * kSubframe * static_cast<int64_t>(largest) * largest <= kMax32;
 }
 
+// Long-term post-filter of one sub-frame. `residual` and `scaled` (residual / 4) have
+// kPitchMax past samples before index 0. Searches the lags low..high on the scaled copy.
 void PitchPostFilter(const int16_t* residual, const int16_t* scaled, int low, int high,
                      int16_t out[kSubframe]) {
     const bool plain = SumsFit(MaxAbs(scaled - high, high + kSubframe));
@@ -73,8 +75,8 @@ void PitchPostFilter(const int16_t* residual, const int16_t* scaled, int low, in
 
     int16_t current, delayed;  // Q15 weights
     if (cmax > en) {           // pitch gain above 1
-        current = kPitchGainHalfRest;
-        delayed = kPitchGainHalfCap;
+        current = kCappedCurrentWeight;
+        delayed = kCappedDelayedWeight;
     } else {
         cmax = Shr(Mult(cmax, kPitchFactor), 1);  // Q14
         en = Shr(en, 1);                          // Q14
