@@ -14,9 +14,10 @@ void LspPolynomial(const int16_t* lsp, int32_t f[6]) {
         const int16_t q = lsp[2 * (i - 1)];
         f[i] = f[i - 2];
         for (int k = i; k >= 2; --k) {
-            int16_t hi, lo;
-            LExtract(f[k - 1], hi, lo);
-            const int32_t t = LShl(Mpy32By16(hi, lo, q), 1);  // 2 q f[k-1]
+            // 2 q f[k-1]: LShl(Mpy32By16(hi, lo, q), 1) with (hi, lo) = LExtract(f[k-1]).
+            // Mpy32By16 is 2 floor((f >> 1) q / 2^15); where its first product saturates
+            // (hi = q = -1) the doubled value saturates either way.
+            const int32_t t = Saturate32(4 * ((static_cast<int64_t>(f[k - 1] >> 1) * q) >> 15));
             f[k] = LSub(LAdd(f[k], f[k - 2]), t);
         }
         f[1] = LMsu(f[1], q, 512);

@@ -154,3 +154,42 @@ TEST(G729Filters, HighPassMatchesTheOperatorChain) {
         ASSERT_EQ(0, std::memcmp(expected, actual, sizeof actual)) << "round " << round;
     }
 }
+
+TEST(G729Filters, LspToLpMatchesTheOperatorChain) {
+    // Any 16-bit LSP values, ordered or not, reach saturation in the polynomial products.
+    auto polynomial = [](const int16_t* lsp, int32_t f[6]) {
+        f[0] = LMult(4096, 2048);
+        f[1] = LMsu(0, lsp[0], 512);
+        for (int i = 2; i <= 5; ++i) {
+            const int16_t q = lsp[2 * (i - 1)];
+            f[i] = f[i - 2];
+            for (int k = i; k >= 2; --k) {
+                int16_t hi, lo;
+                LExtract(f[k - 1], hi, lo);
+                f[k] = LSub(LAdd(f[k], f[k - 2]), LShl(Mpy32By16(hi, lo, q), 1));
+            }
+            f[1] = LMsu(f[1], q, 512);
+        }
+    };
+    std::mt19937 rng(6);
+    for (int round = 0; round < 20000; ++round) {
+        int16_t lsp[kOrder];
+        const int limit = kLimits[rng() % 6];
+        for (auto& v : lsp) v = Draw(rng, limit);
+        int32_t f1[6], f2[6];
+        polynomial(&lsp[0], f1);
+        polynomial(&lsp[1], f2);
+        for (int i = 5; i > 0; --i) {
+            f1[i] = LAdd(f1[i], f1[i - 1]);
+            f2[i] = LSub(f2[i], f2[i - 1]);
+        }
+        int16_t expected[kLpSize], actual[kLpSize];
+        expected[0] = 4096;
+        for (int i = 1, j = 10; i <= 5; ++i, --j) {
+            expected[i] = ExtractL(LShrR(LAdd(f1[i], f2[i]), 13));
+            expected[j] = ExtractL(LShrR(LSub(f1[i], f2[i]), 13));
+        }
+        LspToLp(lsp, actual);
+        ASSERT_EQ(0, std::memcmp(expected, actual, sizeof actual)) << "round " << round;
+    }
+}
