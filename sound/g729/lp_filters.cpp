@@ -24,15 +24,25 @@ int32_t Magnitude(const int16_t a[kLpSize]) {
 template <bool kTrack>
 int PlainSynthesis(const int16_t a[kLpSize], const int16_t* x, int16_t* out, int n,
                    int64_t magnitude, int32_t largest, bool& overflow) {
-    int32_t c[kLpSize], h[kOrder];  // h[k] = out[i - 1 - k]
-    for (int j = 0; j < kLpSize; ++j) c[j] = a[j];
-    for (int k = 0; k < kOrder; ++k) h[k] = out[-1 - k];
+    // Named scalars rather than arrays, so that no compiler rotates the history in memory.
+    const int32_t c0 = a[0], c1 = a[1], c2 = a[2], c3 = a[3], c4 = a[4], c5 = a[5], c6 = a[6],
+                  c7 = a[7], c8 = a[8], c9 = a[9], c10 = a[10];
+    int32_t h1 = out[-1], h2 = out[-2], h3 = out[-3], h4 = out[-4], h5 = out[-5], h6 = out[-6],
+            h7 = out[-7], h8 = out[-8], h9 = out[-9], h10 = out[-10];
     for (int i = 0; i < n; ++i) {
-        int32_t s = x[i] * c[0];
-        for (int k = kOrder - 1; k >= 0; --k) s -= c[k + 1] * h[k];
-        const int16_t v = RoundShl3(2 * s, overflow);
-        for (int k = kOrder - 1; k > 0; --k) h[k] = h[k - 1];
-        h[0] = v;
+        const int32_t older = x[i] * c0 - c10 * h10 - c9 * h9 - c8 * h8 - c7 * h7 - c6 * h6 -
+                              c5 * h5 - c4 * h4 - c3 * h3 - c2 * h2;
+        const int16_t v = RoundShl3(2 * (older - c1 * h1), overflow);
+        h10 = h9;
+        h9 = h8;
+        h8 = h7;
+        h7 = h6;
+        h6 = h5;
+        h5 = h4;
+        h4 = h3;
+        h3 = h2;
+        h2 = h1;
+        h1 = v;
         out[i] = v;
         if constexpr (kTrack) {
             const int32_t m = v < 0 ? -v : v;
