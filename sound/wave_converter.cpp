@@ -1,7 +1,6 @@
 #include "sound/wave_converter.h"
 
 #include <algorithm>
-#include <bit>
 #include <cctype>
 #include <cstring>
 #include <new>
@@ -13,6 +12,7 @@
 #include "sound/ima_adpcm.h"
 #include "sound/ms_adpcm.h"
 #include "sound/oki_adpcm.h"
+#include "sound/sample_writer.h"
 
 namespace {
 
@@ -28,17 +28,6 @@ enum FormatTag : uint16_t {
 };
 
 constexpr size_t kReadUnit = 1024;  // source bytes per read for the byte-stream encodings
-
-// Samples go to the file as 16-bit little-endian.
-void WriteSamples(CFile& file, int16_t* samples, size_t count) {
-    if constexpr (std::endian::native == std::endian::big) {
-        for (size_t i = 0; i < count; ++i) {
-            const auto u = static_cast<uint16_t>(samples[i]);
-            samples[i] = static_cast<int16_t>(static_cast<uint16_t>((u >> 8) | (u << 8)));
-        }
-    }
-    file.Write(samples, count * sizeof(int16_t));
-}
 
 bool EndsWithGsm(const std::string& path) {
     if (path.size() < 4) return false;

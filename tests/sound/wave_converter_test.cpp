@@ -35,7 +35,7 @@ TEST_F(ConversionTest, RefusesWhatItCannotReadWithTheSystemsWords) {
     EXPECT_EQ(OutputSize(), 0u);  // refused before anything is written
     EXPECT_EQ(Convert(Bytes{'R', 'I', 'F'}), "Invalid wav header.");
     EXPECT_EQ(OutputSize(), 0u);
-    // G.729 until its decoder is wired in, every unknown tag the same way.
+    // Every other unknown tag the same way.
     EXPECT_EQ(Convert(Wave(Encoding(0xFFFF, 1, 8000, 1, 8), Ramp(10))), "Unsupported wave format.");
 }
 
