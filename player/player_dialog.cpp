@@ -70,7 +70,9 @@ PlayerDialog::PlayerDialog(const QString& tempPath, QWidget* parent)
     InitPlayerResources();
     setWindowTitle(QStringLiteral("Corvane"));
     setWindowIcon(QIcon(QStringLiteral(":/corvane.png")));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // The program's main window: a normal top-level window, not a dialog's frame.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
     CreateControls();
     CreateBar();
@@ -135,8 +137,10 @@ void PlayerDialog::CreateBar() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
+    // Neither bar button answers Enter: the keyboard belongs to the transport.
     auto* openButton = new QPushButton(QStringLiteral("Open File"), bar);
     openButton->setFocusPolicy(Qt::NoFocus);
+    openButton->setAutoDefault(false);
     connect(openButton, &QPushButton::clicked, this, &PlayerDialog::OnOpenFile);
 
     menu = new QMenu(this);
@@ -155,6 +159,7 @@ void PlayerDialog::CreateBar() {
 
     auto* menuButton = new QPushButton(QStringLiteral("Menu"), bar);
     menuButton->setFocusPolicy(Qt::NoFocus);
+    menuButton->setAutoDefault(false);
     menuButton->setMenu(menu);
 
     layout->addWidget(openButton);
