@@ -152,22 +152,19 @@ void WaveConverter::ConvertPcm() {
 }
 
 void WaveConverter::ConvertALaw() {
-    header.WriteHeader(output);
-    std::vector<uint8_t> in(kReadUnit);
-    std::vector<int16_t> out(kReadUnit);
-    while (const size_t n = source.Read(in.data(), in.size())) {
-        ALawToLinear(in.data(), out.data(), n);
-        WriteSamples(output, out.data(), n);
-    }
-    FinishHeader();
+    ConvertG711(ALawToLinear);
 }
 
 void WaveConverter::ConvertMuLaw() {
+    ConvertG711(MuLawToLinear);
+}
+
+void WaveConverter::ConvertG711(void (*expand)(const uint8_t*, int16_t*, size_t)) {
     header.WriteHeader(output);
     std::vector<uint8_t> in(kReadUnit);
     std::vector<int16_t> out(kReadUnit);
     while (const size_t n = source.Read(in.data(), in.size())) {
-        MuLawToLinear(in.data(), out.data(), n);
+        expand(in.data(), out.data(), n);
         WriteSamples(output, out.data(), n);
     }
     FinishHeader();

@@ -31,6 +31,8 @@ class WaveConverter {
     void ConvertPcm();
     void ConvertALaw();
     void ConvertMuLaw();
+    // Both G.711 laws: one byte in, one sample out.
+    void ConvertG711(void (*expand)(const uint8_t*, int16_t*, size_t));
     void ConvertImaAdpcm();
     void ConvertOkiAdpcm();
     void ConvertMsAdpcm();
