@@ -8,8 +8,8 @@
 
 namespace {
 
-// The completion thread sleeps until the next completion is due or the ring needs more,
-// but at most this long.
+// While it has buffers, the completion thread sleeps until the next completion is due or
+// the ring needs more, but at most this long.
 constexpr auto kLongestSleep = std::chrono::milliseconds(200);
 constexpr auto kShortestSleep = std::chrono::milliseconds(1);
 
@@ -76,7 +76,12 @@ uint32_t WaveOutDevice::Pause() {
 }
 
 uint32_t WaveOutDevice::Restart() {
-    paused_.store(false, std::memory_order_release);
+    {
+        // Under the lock, so the completion thread cannot miss the change between working
+        // out its sleep and starting it.
+        std::lock_guard lock(mutex_);
+        paused_.store(false, std::memory_order_release);
+    }
     wake_.notify_one();
     return kWaveOutOk;
 }
@@ -222,6 +227,10 @@ void WaveOutDevice::Feed() {
     }
 }
 
+bool WaveOutDevice::Idle() const {
+    return pending_.empty() && stagedAt_ >= staged_.size() && !stretcher_.Holding();
+}
+
 std::chrono::microseconds WaveOutDevice::SleepTime() const {
     using std::chrono::microseconds;
     microseconds sleep = kLongestSleep;
@@ -271,7 +280,12 @@ void WaveOutDevice::Run() {
         idle_.notify_all();
         if (closing_) break;
         if (tickRequested_ != serving) continue;
-        wake_.wait_for(lock, SleepTime());
+        // Every call that can give an idle device work (Write, Restart, Reset, Close,
+        // WaitIdle) notifies wake_.
+        if (Idle())
+            wake_.wait(lock);
+        else
+            wake_.wait_for(lock, SleepTime());
     }
     threadExited_ = true;
     idle_.notify_all();

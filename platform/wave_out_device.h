@@ -62,7 +62,10 @@ class WaveOutDevice final : public WaveOut, public WaveOutRenderer {
     uint64_t ProducedFrames() const;
     // Frames left in the ring (30 ms) below which the stretcher's tail is released.
     size_t LowWater() const;
-    // With mutex_ held: how long the completion thread may sleep.
+    // With mutex_ held: true when nothing is written, converted or held back, so only a
+    // call on the device can give the completion thread work.
+    bool Idle() const;
+    // With mutex_ held: how long the completion thread may sleep when not Idle.
     std::chrono::microseconds SleepTime() const;
 
     const uint32_t channels_;

@@ -9,6 +9,7 @@ namespace {
 
 constexpr uint32_t kBufferCount = 4;
 constexpr uint32_t kBufferMs = 200;
+// Pause after a thread cycle that moved a buffer.
 constexpr auto kCycle = std::chrono::milliseconds(10);
 
 // Bits of a buffer record's user word.
@@ -86,18 +87,21 @@ void WavePlayer::Play() {
         writerThread = std::thread(&WavePlayer::WriterThread, this);
     } catch (...) {
         stopRequested = true;
+        readerWake.Signal();
         if (readerThread.joinable()) readerThread.join();
         deviceHandle->Close();
         deviceHandle.reset();
         FreeBuffers();
         throw;
     }
-    state = Playing;
+    SetPlaying();
 }
 
 void WavePlayer::Stop() {
     if (state == Stopped) return;
     stopRequested = true;
+    readerWake.Signal();
+    writerWake.Signal();
     readerThread.join();
     writerThread.join();
     deviceHandle->Reset();
@@ -118,7 +122,12 @@ void WavePlayer::Pause() {
 void WavePlayer::Resume() {
     if (state != Paused) return;
     deviceHandle->Restart();
+    SetPlaying();
+}
+
+void WavePlayer::SetPlaying() {
     state = Playing;
+    writerWake.Signal();
 }
 
 void WavePlayer::Seek(uint32_t ms) {
@@ -143,9 +152,10 @@ void WavePlayer::Seek(uint32_t ms) {
         if (deviceHandle) deviceHandle->Reset();
         while (!filledQueue.Empty()) freeQueue.Push(filledQueue.Pop());
     }
+    readerWake.Signal();  // to refill what came back from filledQueue
     if (wasPlaying && state == Paused) {
         deviceHandle->Restart();
-        state = Playing;
+        SetPlaying();
     }
 }
 
@@ -179,55 +189,78 @@ void WavePlayer::SetSpeed(uint32_t rate) {
 
 void WavePlayer::WaveOutCallback(WaveOut*, uint32_t message, uintptr_t instance, uintptr_t,
                                  uintptr_t) {
-    if (message == kDoneMessage || message == kDoneMessageAlt)
-        reinterpret_cast<WavePlayer*>(instance)->doneCount.Add(1);
+    // Runs on the device's completion thread, never the real-time audio thread, so it may
+    // take the counter's and the event's locks.
+    if (message != kDoneMessage && message != kDoneMessageAlt) return;
+    auto* p = reinterpret_cast<WavePlayer*>(instance);
+    p->doneCount.Add(1);
+    p->readerWake.Signal();
 }
 
 uint32_t WavePlayer::WriterThread(WavePlayer* p) {
     while (!p->stopRequested) {
-        if (p->state == Playing) {
-            std::lock_guard filledLock(p->filledQueue.section);
-            if (!p->filledQueue.Empty()) {
-                WaveBuffer* r = p->filledQueue.Pop();
-                p->deviceHandle->PrepareHeader(r, sizeof(WaveBuffer));
-                p->deviceHandle->Write(r, sizeof(WaveBuffer));
-                std::lock_guard playingLock(p->playingQueue.section);
-                p->playingQueue.Push(r);
-            }
-        }
-        std::this_thread::sleep_for(kCycle);
+        if (p->HandOverOne())
+            std::this_thread::sleep_for(kCycle);
+        else
+            p->writerWake.Wait();
     }
     return 0;
 }
 
 uint32_t WavePlayer::ReaderThread(WavePlayer* p) {
     while (!p->stopRequested) {
-        p->FillOne();
-        p->TakeBackOne();
-        std::this_thread::sleep_for(kCycle);
+        const bool filled = p->FillOne();
+        const bool tookBack = p->TakeBackOne();
+        // The pause after work also paces the zero-length end-marker buffers, which the
+        // device returns at once, at one per cycle.
+        if (filled || tookBack)
+            std::this_thread::sleep_for(kCycle);
+        else
+            p->readerWake.Wait();
     }
     return 0;
 }
 
-void WavePlayer::FillOne() {
-    std::lock_guard freeLock(freeQueue.section);
-    if (freeQueue.Empty()) return;
-    WaveBuffer* r = freeQueue.Pop();
-    char* data = r->data;
-    *r = WaveBuffer{};
-    r->data = data;
-    r->length = static_cast<uint32_t>(ReadData(data, bufferSize));
-    if (r->length < bufferSize) r->user = kEndMarker;
-    std::lock_guard filledLock(filledQueue.section);
-    filledQueue.Push(r);
+bool WavePlayer::HandOverOne() {
+    if (state != Playing) return false;
+    {
+        std::lock_guard filledLock(filledQueue.section);
+        if (filledQueue.Empty()) return false;
+        WaveBuffer* r = filledQueue.Pop();
+        deviceHandle->PrepareHeader(r, sizeof(WaveBuffer));
+        deviceHandle->Write(r, sizeof(WaveBuffer));
+        std::lock_guard playingLock(playingQueue.section);
+        playingQueue.Push(r);
+    }
+    // The device may report the buffer done before it is on playingQueue (a zero-length one
+    // at once); the reader, woken by that completion, then found nothing to take back.
+    if (doneCount.Peek() != 0) readerWake.Signal();
+    return true;
 }
 
-void WavePlayer::TakeBackOne() {
-    if (doneCount.Peek() == 0) return;
+bool WavePlayer::FillOne() {
+    {
+        std::lock_guard freeLock(freeQueue.section);
+        if (freeQueue.Empty()) return false;
+        WaveBuffer* r = freeQueue.Pop();
+        char* data = r->data;
+        *r = WaveBuffer{};
+        r->data = data;
+        r->length = static_cast<uint32_t>(ReadData(data, bufferSize));
+        if (r->length < bufferSize) r->user = kEndMarker;
+        std::lock_guard filledLock(filledQueue.section);
+        filledQueue.Push(r);
+    }
+    writerWake.Signal();
+    return true;
+}
+
+bool WavePlayer::TakeBackOne() {
+    if (doneCount.Peek() == 0) return false;
     WaveBuffer* r;
     {
         std::lock_guard playingLock(playingQueue.section);
-        if (playingQueue.Empty()) return;
+        if (playingQueue.Empty()) return false;
         r = playingQueue.Pop();
         doneCount.Add(-1);
         if (r->flags & kWaveBufferPrepared) deviceHandle->UnprepareHeader(r, sizeof(WaveBuffer));
@@ -238,6 +271,7 @@ void WavePlayer::TakeBackOne() {
     }
     std::lock_guard freeLock(freeQueue.section);
     freeQueue.Push(r);
+    return true;
 }
 
 size_t WavePlayer::ReadData(char* data, uint32_t count) {

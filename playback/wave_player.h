@@ -11,6 +11,7 @@
 
 #include "platform/file.h"
 #include "platform/wave_out.h"
+#include "playback/auto_reset_event.h"
 #include "playback/locked_counter.h"
 #include "playback/locked_queue.h"
 #include "sound/wave_header.h"
@@ -41,13 +42,20 @@ class WavePlayer {
     // Completion callback of the device; instance is the player.
     static void WaveOutCallback(WaveOut* device, uint32_t message, uintptr_t instance,
                                 uintptr_t param1, uintptr_t param2);
-    // Hands filled buffers to the device, one per 10 ms cycle, while Playing.
+    // Hands filled buffers to the device while Playing, at most one per cycle. A cycle that
+    // moved a buffer is followed by a 10 ms pause; one that found nothing to do waits for
+    // writerWake.
     static uint32_t WriterThread(WavePlayer* player);
-    // Fills free buffers from the file and takes completed ones back, one each per cycle.
+    // Fills free buffers from the file and takes completed ones back, at most one each per
+    // cycle; pauses and waits (for readerWake) like the writer.
     static uint32_t ReaderThread(WavePlayer* player);
 
-    void FillOne();
-    void TakeBackOne();
+    // Each returns whether it moved a buffer.
+    bool HandOverOne();
+    bool FillOne();
+    bool TakeBackOne();
+    // Becomes Playing and wakes the writer, which hands nothing over in any other state.
+    void SetPlaying();
     size_t ReadData(char* data, uint32_t count);
     void SeekFile(uint64_t offset);
     void FreeBuffers();
@@ -69,6 +77,11 @@ class WavePlayer {
     LockedQueue playingQueue;
     LockedQueue filledQueue;
     LockedCounter doneCount;  // completions not yet taken back
+    // Set on every event that can give a waiting thread work: the reader's on a completion,
+    // on buffers pushed to freeQueue by others and on Stop; the writer's on a buffer pushed
+    // to filledQueue, on becoming Playing and on Stop.
+    AutoResetEvent readerWake;
+    AutoResetEvent writerWake;
     std::thread writerThread;
     std::thread readerThread;
 };

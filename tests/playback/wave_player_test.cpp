@@ -206,6 +206,26 @@ TEST_F(WavePlayerTest, SeekWhilePausedStaysPaused) {
     EXPECT_EQ(FirstPlayed(), 4001);
 }
 
+TEST_F(WavePlayerTest, SeeksAndResumeAfterLongPausesWakeTheIdleThreads) {
+    WavePlayer& p = OpenRamp(20 * kFramesPerBuffer);
+    p.Play();
+    PlayFull(200);
+    p.Pause();
+    // The first seek hands every buffer back; the reader refills them all while the writer,
+    // Paused, keeps them. The second seek sends them back to the reader with no completion
+    // to wake it, and Resume alone must wake the writer. The waits let both threads go idle.
+    p.Seek(500);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    p.Seek(1000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(audio.PendingBuffers(), 0u);
+    audio.ClearPlayed();
+    p.Resume();
+    PlayFull(200);
+    EXPECT_TRUE(PositionReaches(1200));
+    EXPECT_EQ(FirstPlayed(), 8001);
+}
+
 TEST_F(WavePlayerTest, SeekWhileStoppedSetsWherePlayStarts) {
     WavePlayer& p = OpenRamp(10 * kFramesPerBuffer);
     p.Seek(1500);
