@@ -19,9 +19,15 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 #include "tests/test_util.h"
+
+// Failures show texts as texts (found through the argument's namespace, so not in ours).
+static void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -174,7 +180,7 @@ TEST_F(PlayerHandOverTest, HandedOverFilePlaysUnderItsLabelAndAutoPlayIsGone) {
     const qsizetype before = Trace().size();
     const QString recording = MakeRecording(Path("media/greeting.wav"), 500);
 
-    RunTessick({recording + "<cvnm:Ann's call>"});
+    ASSERT_NO_FATAL_FAILURE(RunTessick({recording + "<cvnm:Ann's call>"}));
     // tessick ends only once the player has converted the file and started it.
     EXPECT_EQ(TraceAfter(before),
               (QStringList{"open " + recording, "name greeting.wav", "play", "name Ann's call"}));
@@ -194,7 +200,7 @@ TEST_F(PlayerHandOverTest, WithoutARunningPlayerTessickStartsOneThatPlaysTheFile
     const QString recording =
         MakeRecording(Path("media/Voice \"Mail\"/it's  \"urgent\" .wav"), 500);
 
-    RunTessick({recording + "<cvnm:From \"Bob\">"});
+    ASSERT_NO_FATAL_FAILURE(RunTessick({recording + "<cvnm:From \"Bob\">"}));
     ASSERT_TRUE(WaitForTrace("name From \"Bob\""));
     EXPECT_EQ(Trace(), (QStringList{"open " + recording, "name it's  \"urgent\" .wav", "play",
                                     "name From \"Bob\""}));
@@ -213,13 +219,13 @@ TEST_F(PlayerHandOverTest, PathsWithBlanksAndQuotesArriveExactly) {
     const QString blanks = MakeRecording(Path("media/a b c.wav"), 2000);
 
     qsizetype before = Trace().size();
-    RunTessick({quoted});
+    ASSERT_NO_FATAL_FAILURE(RunTessick({quoted}));
     EXPECT_EQ(TraceAfter(before),
               (QStringList{"open " + quoted, "name \"Bob\" said: it's  done .wav", "play"}));
 
     // A caller that did not quote the path hands it over in pieces; single blanks come back.
     before = Trace().size();
-    RunTessick(blanks.split(' '));
+    ASSERT_NO_FATAL_FAILURE(RunTessick(blanks.split(' ')));
     EXPECT_EQ(TraceAfter(before),
               (QStringList{"stop", "open " + blanks, "name a b c.wav", "play"}));
     EXPECT_EQ(AutoPlay(), std::nullopt);
@@ -262,9 +268,9 @@ TEST_F(PlayerHandOverTest, TextThePlayerCannotConvertIsReportedAndTessickEnds) {
     testutil::WriteFile(notWave.toStdString(), {'h', 'e', 'l', 'l', 'o', '\n'});
     const QString recording = MakeRecording(Path("media/good.wav"), 2000);
 
-    RunTessick({missing});
-    RunTessick({notWave + "<cvnm:Notes>"});
-    RunTessick({recording});
+    ASSERT_NO_FATAL_FAILURE(RunTessick({missing}));
+    ASSERT_NO_FATAL_FAILURE(RunTessick({notWave + "<cvnm:Notes>"}));
+    ASSERT_NO_FATAL_FAILURE(RunTessick({recording}));
     EXPECT_EQ(TraceAfter(before),
               (QStringList{"error Cannot open \"" + missing + "\": No such file or directory.",
                            "error Invalid wav header.", "name Notes", "open " + recording,
