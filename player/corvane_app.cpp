@@ -78,7 +78,7 @@ void CorvaneApp::InstallMessageBoxReporter() {
             QApplication::activeWindow());
         box.setTextFormat(Qt::PlainText);
         Trace(QStringLiteral("error ") + box.text());
-        // Traced, nobody may be there to click: OK is pressed as soon as the box runs.
+        // Under the trace no one may be there to click: OK is pressed as soon as the box runs.
         if (TraceEnabled()) {
             QTimer::singleShot(0, box.button(QMessageBox::Ok), &QAbstractButton::click);
         }

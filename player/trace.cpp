@@ -23,6 +23,7 @@ void Trace(const QString& event) {
     // Opened for each event and closed at once: the line is on disk before the player goes
     // on, and other players of the same session may append to the same file.
     QFile file(TracePath());
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         file.write((line + QLatin1Char('\n')).toUtf8());
+    }
 }

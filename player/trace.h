@@ -4,7 +4,8 @@
 //   open <path>      <path> was converted and is now the loaded recording
 //   name <text>      the file-name line shows <text>
 //   play             playback started or resumed
-//   stop             playback stopped (Stop, a hand-over, or the end of the recording)
+//   stop             the loaded recording was stopped: the Stop button, a hand-over, or
+//                    the end of the recording
 //   error <message>  an error was reported; its message box is then closed at once, as if
 //                    OK had been pressed, so that nothing waits for a click
 // A backslash in a text is written as "\\" and a line end as "\n", so every event is one

@@ -68,6 +68,7 @@ class PlayerHandOverTest : public ::testing::Test {
         env_.insert("XDG_CONFIG_HOME", Path("config"));
         env_.insert("TMPDIR", Path("tmp"));
         env_.insert("CORVANE_TRACE", Path("trace.log"));
+        env_.insert("LC_ALL", "C.UTF-8");  // the system's error texts in English
         // tessick starts the player from its own folder.
         ASSERT_EQ(QFileInfo(kTessick).absolutePath(), QFileInfo(kPlayer).absolutePath());
     }
@@ -256,8 +257,9 @@ TEST_F(PlayerHandOverTest, RacingLaunchersEndWithTheLaterFilePlaying) {
     EXPECT_TRUE(StillRunning(player));
 }
 
-// What the player cannot convert it reports (its box is closed at once under the trace);
-// tessick ends as usual, and the player goes on taking files.
+// What the player cannot convert it reports (its box is closed at once under the trace), and
+// a text too long to take it leaves alone; tessick ends as usual each time, and the player
+// goes on taking files.
 TEST_F(PlayerHandOverTest, TextThePlayerCannotConvertIsReportedAndTessickEnds) {
     QProcess* player = StartPlayer();
     ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
@@ -275,6 +277,11 @@ TEST_F(PlayerHandOverTest, TextThePlayerCannotConvertIsReportedAndTessickEnds) {
               (QStringList{"error Cannot open \"" + missing + "\": No such file or directory.",
                            "error Invalid wav header.", "name Notes", "open " + recording,
                            "name good.wav", "play"}));
+    EXPECT_EQ(AutoPlay(), std::nullopt);
+
+    const qsizetype playing = Trace().size();
+    ASSERT_NO_FATAL_FAILURE(RunTessick({Path("media/" + QString(300, 'a') + ".wav")}));
+    EXPECT_EQ(Trace().size(), playing);
     EXPECT_EQ(AutoPlay(), std::nullopt);
     EXPECT_TRUE(StillRunning(player));
 }
