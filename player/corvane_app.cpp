@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -11,11 +12,13 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include "platform/exception.h"
 #include "platform/qt/handover_channel.h"
 #include "platform/qt/settings.h"
 #include "player/player_dialog.h"
+#include "player/trace.h"
 
 namespace {
 
@@ -74,6 +77,11 @@ void CorvaneApp::InstallMessageBoxReporter() {
             QStringLiteral("Corvane"), QString::fromStdString(message), QMessageBox::Ok,
             QApplication::activeWindow());
         box.setTextFormat(Qt::PlainText);
+        Trace(QStringLiteral("error ") + box.text());
+        // Under the trace no one may be there to click: OK is pressed as soon as the box runs.
+        if (TraceEnabled()) {
+            QTimer::singleShot(0, box.button(QMessageBox::Ok), &QAbstractButton::click);
+        }
         box.raise();
         box.activateWindow();
         return box.exec();

@@ -22,6 +22,7 @@
 #include "player/skin/bitmap_button.h"
 #include "player/skin/skin.h"
 #include "player/skin/transparent_static.h"
+#include "player/trace.h"
 #include "sound/wave_converter.h"
 
 namespace {
@@ -259,6 +260,7 @@ void PlayerDialog::OpenSource(const QString& path) {
         return;
     }
     sourcePath = path;
+    Trace(QStringLiteral("open ") + path);
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     sourceName = slash < 0 ? path : path.mid(slash + 1);
     SetFileNameLine(sourceName);
@@ -274,6 +276,7 @@ void PlayerDialog::OnPlay() {
     if (player && player->GetState() == Paused) {
         player->Resume();
         ShowPause();
+        Trace(QStringLiteral("play"));
         return;
     }
     if (sourcePath.isEmpty()) return;
@@ -292,6 +295,7 @@ void PlayerDialog::OnPlay() {
         return;
     }
     ShowPause();
+    Trace(QStringLiteral("play"));
 }
 
 void PlayerDialog::OnPause() {
@@ -306,6 +310,7 @@ void PlayerDialog::OnStop() {
         return;
     }
     if (player->GetState() == Playing || player->GetState() == Paused) player->Stop();
+    Trace(QStringLiteral("stop"));
     SetTime(0, player->GetDuration() / 1000);
     player.reset();
     ShowPlay();
@@ -426,6 +431,7 @@ void PlayerDialog::SetTime(uint32_t positionSeconds, uint32_t durationSeconds) {
 
 void PlayerDialog::SetFileNameLine(const QString& text) {
     fileNameLine->setText(text);
+    Trace(QStringLiteral("name ") + text);
 }
 
 void PlayerDialog::OnActivate(bool active) {

@@ -1,0 +1,21 @@
+// Diagnostic trace, so that tests and bug reports can follow from outside what the player
+// shows and plays. When the environment variable CORVANE_TRACE names a file, the player
+// appends one line per event to it, each written out at once:
+//   open <path>      <path> was converted and is now the loaded recording
+//   name <text>      the file-name line shows <text>
+//   play             playback started or resumed
+//   stop             the loaded recording was stopped: the Stop button, a hand-over, or
+//                    the end of the recording
+//   error <message>  an error was reported; its message box is then closed at once, as if
+//                    OK had been pressed, so that nothing waits for a click
+// A backslash in a text is written as "\\" and a line end as "\n", so every event is one
+// line. Without the variable nothing is written and the player behaves exactly as usual.
+#pragma once
+
+#include <QString>
+
+// True when CORVANE_TRACE names a file (read once, at the first call).
+bool TraceEnabled();
+
+// Appends event as one line to the trace file; does nothing when tracing is off.
+void Trace(const QString& event);

@@ -1,0 +1,289 @@
+// End-to-end tests of the launcher with the real player: tessick hands recordings to a
+// corvane that runs offscreen with the null audio device, or starts one from its own folder.
+// Every test gives the programs their own runtime, settings and temporary folders. What the
+// player shows and plays is read from its trace (CORVANE_TRACE, see player/trace.h); in that
+// mode it presses OK on its own message boxes, so an error waits for no one.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSettings>
+#include <QThread>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "tests/test_util.h"
+
+// Failures show texts as texts (found through the argument's namespace, so not in ours).
+static void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+// Far longer than anything here takes, even under the sanitizers: reaching it means a hang.
+constexpr int kHangLimitMs = 15000;
+// How long a process that should keep running is watched for an early end.
+constexpr int kStillRunningMs = 200;
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kHangLimitMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+class PlayerHandOverTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        // QProcess wants an application object for its notifications.
+        if (QCoreApplication::instance()) return;
+        static int argc = 1;
+        static char name[] = "launcher_tests";
+        static char* argv[] = {name, nullptr};
+        new QCoreApplication(argc, argv);
+    }
+
+    void SetUp() override {
+        root_ = QString::fromStdString(dir_.path().string());
+        for (const char* sub : {"run", "config", "tmp", "media"}) QDir(root_).mkpath(sub);
+        QFile::setPermissions(Path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        env_ = QProcessEnvironment::systemEnvironment();
+        env_.insert("QT_QPA_PLATFORM", "offscreen");
+        env_.insert("CORVANE_AUDIO", "null");
+        env_.insert("XDG_RUNTIME_DIR", Path("run"));
+        env_.insert("XDG_CONFIG_HOME", Path("config"));
+        env_.insert("TMPDIR", Path("tmp"));
+        env_.insert("CORVANE_TRACE", Path("trace.log"));
+        env_.insert("LC_ALL", "C.UTF-8");  // the system's error texts in English
+        // tessick starts the player from its own folder.
+        ASSERT_EQ(QFileInfo(kTessick).absolutePath(), QFileInfo(kPlayer).absolutePath());
+    }
+
+    void TearDown() override {
+        for (const auto& process : processes_) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(kHangLimitMs);
+            }
+        }
+        // A player that tessick started is not our child: its lock file names it.
+        for (const QFileInfo& lock : QDir(Path("run")).entryInfoList({"corvane-*.lock"})) {
+            QFile file(lock.filePath());
+            if (!file.open(QIODevice::ReadOnly)) continue;
+            const qint64 pid = file.readLine().trimmed().toLongLong();
+            const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
+            if (pid > 0 && exe == QFileInfo(kPlayer).canonicalFilePath()) ::kill(pid, SIGKILL);
+        }
+    }
+
+    QString Path(const QString& name) const { return root_ + '/' + name; }
+
+    // "CloseOnFinish" for the players started from now on.
+    void SetCloseOnFinish(bool on) const {
+        QSettings(Conf(), QSettings::IniFormat).setValue("1.0/CloseOnFinish", on ? 1 : 0);
+    }
+    std::optional<QString> AutoPlay() const {
+        const QSettings settings(Conf(), QSettings::IniFormat);
+        if (!settings.contains("1.0/AutoPlay")) return std::nullopt;
+        return settings.value("1.0/AutoPlay").toString();
+    }
+
+    // A 16-bit mono 8000 Hz PCM recording (a quiet tone) of ms milliseconds at path.
+    static QString MakeRecording(const QString& path, uint32_t ms) {
+        testutil::Bytes data;
+        for (uint32_t i = 0; i < ms * 8; ++i) {
+            testutil::Put16(data,
+                            static_cast<uint16_t>(static_cast<int16_t>(1000 * std::sin(i * 0.2))));
+        }
+        testutil::WriteFile(path.toStdString(), testutil::Wave({}, data));
+        return path;
+    }
+
+    QProcess* Start(const QString& program, const QStringList& args) {
+        processes_.push_back(std::make_unique<QProcess>());
+        QProcess* process = processes_.back().get();
+        process->setProcessEnvironment(env_);
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->start(program, args);
+        return process;
+    }
+    // Starts a player and waits until it serves the hand-over socket.
+    QProcess* StartPlayer(const QStringList& args = {}) {
+        QProcess* player = Start(kPlayer, args);
+        EXPECT_TRUE(WaitUntil([&] { return QFileInfo::exists(SocketPath()); }))
+            << "the player does not listen";
+        return player;
+    }
+    QProcess* StartTessick(const QStringList& args) { return Start(kTessick, args); }
+    // Runs tessick to its end, which must come in time and with exit code 0.
+    void RunTessick(const QStringList& args) { ExpectEndsWithZero(StartTessick(args), "tessick"); }
+    static void ExpectEndsWithZero(QProcess* process, const char* what) {
+        ASSERT_TRUE(process->waitForFinished(kHangLimitMs)) << what << " hung";
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit) << what << " crashed";
+        EXPECT_EQ(process->exitCode(), 0) << what;
+    }
+    static bool StillRunning(QProcess* process) {
+        return !process->waitForFinished(kStillRunningMs);
+    }
+
+    // The player's trace, one event per entry.
+    QStringList Trace() const {
+        QFile file(Path("trace.log"));
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+        lines.removeLast();  // after the last line end
+        return lines;
+    }
+    // The trace from the first event after the first `skip` ones.
+    QStringList TraceAfter(qsizetype skip) const { return Trace().mid(skip); }
+    bool WaitForTrace(const QString& event) const {
+        return WaitUntil([&] { return Trace().contains(event); });
+    }
+
+    // True when no player holds its lock (it ended cleanly) and the players' temporary
+    // folders are gone.
+    bool NoPlayerLeft() const {
+        return QDir(Path("run")).entryList({"corvane-*.lock"}).isEmpty() &&
+               QDir(Path("tmp")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty();
+    }
+
+    static inline const QString kTessick = CORVANE_TESSICK;
+    static inline const QString kPlayer = CORVANE_PLAYER;
+
+  private:
+    QString Conf() const { return Path("config/Brandolin/Corvane.conf"); }
+    QString SocketPath() const { return Path("run/corvane-%1.sock").arg(::getuid()); }
+
+    testutil::TempDir dir_;
+    QString root_;
+    QProcessEnvironment env_;
+    std::vector<std::unique_ptr<QProcess>> processes_;
+};
+
+TEST_F(PlayerHandOverTest, HandedOverFilePlaysUnderItsLabelAndAutoPlayIsGone) {
+    SetCloseOnFinish(true);
+    QProcess* player = StartPlayer();
+    ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
+    const qsizetype before = Trace().size();
+    const QString recording = MakeRecording(Path("media/greeting.wav"), 500);
+
+    ASSERT_NO_FATAL_FAILURE(RunTessick({recording + "<cvnm:Ann's call>"}));
+    // tessick ends only once the player has converted the file and started it.
+    EXPECT_EQ(TraceAfter(before),
+              (QStringList{"open " + recording, "name greeting.wav", "play", "name Ann's call"}));
+    EXPECT_EQ(AutoPlay(), std::nullopt);
+
+    // It plays to its end; Close On Finish then ends the player, which leaves nothing behind.
+    ExpectEndsWithZero(player, "the player");
+    EXPECT_EQ(Trace().last(), "stop");
+    EXPECT_TRUE(NoPlayerLeft());
+}
+
+// The text goes through tessick's start of the player unchanged: double blanks, quotation
+// marks and the tag.
+TEST_F(PlayerHandOverTest, WithoutARunningPlayerTessickStartsOneThatPlaysTheFile) {
+    SetCloseOnFinish(true);
+    QDir(Path("media")).mkpath("Voice \"Mail\"");
+    const QString recording =
+        MakeRecording(Path("media/Voice \"Mail\"/it's  \"urgent\" .wav"), 500);
+
+    ASSERT_NO_FATAL_FAILURE(RunTessick({recording + "<cvnm:From \"Bob\">"}));
+    ASSERT_TRUE(WaitForTrace("name From \"Bob\""));
+    EXPECT_EQ(Trace(), (QStringList{"open " + recording, "name it's  \"urgent\" .wav", "play",
+                                    "name From \"Bob\""}));
+    EXPECT_EQ(AutoPlay(), std::nullopt);
+
+    ASSERT_TRUE(WaitForTrace("stop"));
+    EXPECT_TRUE(WaitUntil([&] { return NoPlayerLeft(); })) << "the started player did not end";
+}
+
+TEST_F(PlayerHandOverTest, PathsWithBlanksAndQuotesArriveExactly) {
+    QProcess* player = StartPlayer();
+    ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
+    const QString folder = Path("media/  Voice Mail \"2026\" ");
+    QDir().mkpath(folder);
+    const QString quoted = MakeRecording(folder + "/\"Bob\" said: it's  done .wav", 2000);
+    const QString blanks = MakeRecording(Path("media/a b c.wav"), 2000);
+
+    qsizetype before = Trace().size();
+    ASSERT_NO_FATAL_FAILURE(RunTessick({quoted}));
+    EXPECT_EQ(TraceAfter(before),
+              (QStringList{"open " + quoted, "name \"Bob\" said: it's  done .wav", "play"}));
+
+    // A caller that did not quote the path hands it over in pieces; single blanks come back.
+    before = Trace().size();
+    ASSERT_NO_FATAL_FAILURE(RunTessick(blanks.split(' ')));
+    EXPECT_EQ(TraceAfter(before),
+              (QStringList{"stop", "open " + blanks, "name a b c.wav", "play"}));
+    EXPECT_EQ(AutoPlay(), std::nullopt);
+    EXPECT_TRUE(StillRunning(player));
+}
+
+// Both launchers write "AutoPlay" before the player reads it (it is stopped meanwhile): the
+// later file plays, the other request finds nothing, and every program goes on.
+TEST_F(PlayerHandOverTest, RacingLaunchersEndWithTheLaterFilePlaying) {
+    QProcess* player = StartPlayer();
+    ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
+    const QString earlier = MakeRecording(Path("media/earlier.wav"), 2000);
+    const QString later = MakeRecording(Path("media/later.wav"), 2000);
+
+    ASSERT_EQ(::kill(static_cast<pid_t>(player->processId()), SIGSTOP), 0);
+    QProcess* first = StartTessick({earlier});
+    const bool firstWrote = WaitUntil([&] { return AutoPlay() == earlier; });
+    QProcess* second = StartTessick({later});
+    const bool secondWrote = WaitUntil([&] { return AutoPlay() == later; });
+    ::kill(static_cast<pid_t>(player->processId()), SIGCONT);
+    ASSERT_TRUE(firstWrote && secondWrote);
+
+    ExpectEndsWithZero(first, "the earlier tessick");
+    ExpectEndsWithZero(second, "the later tessick");
+    EXPECT_EQ(Trace(),
+              (QStringList{"name <No File Opened>", "open " + later, "name later.wav", "play"}));
+    EXPECT_EQ(AutoPlay(), std::nullopt);
+    EXPECT_TRUE(StillRunning(player));
+}
+
+// What the player cannot convert it reports (its box is closed at once under the trace), and
+// a text too long to take it leaves alone; tessick ends as usual each time, and the player
+// goes on taking files.
+TEST_F(PlayerHandOverTest, TextThePlayerCannotConvertIsReportedAndTessickEnds) {
+    QProcess* player = StartPlayer();
+    ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
+    const qsizetype before = Trace().size();
+    // Without its closing '>' the tag is part of the path.
+    const QString missing = Path("media/missing.wav<cvnm:Label");
+    const QString notWave = Path("media/notes.wav");
+    testutil::WriteFile(notWave.toStdString(), {'h', 'e', 'l', 'l', 'o', '\n'});
+    const QString recording = MakeRecording(Path("media/good.wav"), 2000);
+
+    ASSERT_NO_FATAL_FAILURE(RunTessick({missing}));
+    ASSERT_NO_FATAL_FAILURE(RunTessick({notWave + "<cvnm:Notes>"}));
+    ASSERT_NO_FATAL_FAILURE(RunTessick({recording}));
+    EXPECT_EQ(TraceAfter(before),
+              (QStringList{"error Cannot open \"" + missing + "\": No such file or directory.",
+                           "error Invalid wav header.", "name Notes", "open " + recording,
+                           "name good.wav", "play"}));
+    EXPECT_EQ(AutoPlay(), std::nullopt);
+
+    const qsizetype playing = Trace().size();
+    ASSERT_NO_FATAL_FAILURE(RunTessick({Path("media/" + QString(300, 'a') + ".wav")}));
+    EXPECT_EQ(Trace().size(), playing);
+    EXPECT_EQ(AutoPlay(), std::nullopt);
+    EXPECT_TRUE(StillRunning(player));
+}
+
+}  // namespace
