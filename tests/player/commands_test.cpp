@@ -14,10 +14,6 @@ namespace {
 
 using CommandsTest = PlayerTest;
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 TEST_F(CommandsTest, SaveAsProposesTheNameBeforeTheLastDotAndCopiesTheSource) {
     const std::string source = MakeWave("memo.old.wav", 700);
     dialog->OnSaveAs();  // nothing open: nothing asked

@@ -25,10 +25,6 @@ class DeviceTest : public PlayerTest {
     WaveOutBackend* previous = nullptr;
 };
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 TEST_F(DeviceTest, PlayErrorIsReportedWithTheStopIconAndPlayStaysVisible) {
     device.SetDeviceCount(0);
     dialog->OpenSource(Q(MakeWave("quiet.wav", 2000)));

@@ -16,10 +16,6 @@ namespace {
 
 using PlayerDialogTest = PlayerTest;
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 TEST_F(PlayerDialogTest, OpensPlaysPausesResumesAndStops) {
     const std::string path = MakeWave("message.wav", 65400);
     dialog->OnInitDialog();

@@ -19,6 +19,10 @@
 
 namespace playertest {
 
+inline QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
 // Creates the one QApplication of the test program (offscreen, null audio) on first use.
 void EnsureApplication();
 
