@@ -15,8 +15,10 @@ struct Result {
     std::string output;  // stdout and stderr together
 };
 
-Result RunConvert(const std::string& arguments) {
-    const std::string command = std::string(CORVANE_BIN_DIR) + "/corvane-convert " + arguments + " 2>&1";
+// Runs the converter; environment is put before the command ("NAME=value ").
+Result RunConvert(const std::string& arguments, const std::string& environment = "") {
+    const std::string command =
+        environment + std::string(CORVANE_BIN_DIR) + "/corvane-convert " + arguments + " 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     Result r{-1, ""};
     char buffer[256];
@@ -26,7 +28,9 @@ Result RunConvert(const std::string& arguments) {
     return r;
 }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+std::string Quote(const std::string& s) {
+    return "'" + s + "'";
+}
 
 Bytes MuLawFile() {
     Format f;
@@ -80,4 +84,19 @@ TEST(ConvertCli, RefusesToWriteOverItsOwnSource) {
         EXPECT_NE(r.output.find("own source"), std::string::npos) << r.output;
         EXPECT_EQ(ReadFile(dir.File("in.wav")), original) << "source destroyed via " << target;
     }
+}
+
+TEST(ConvertCli, PlaysToTheEndOnTheNullDeviceAndLeavesNothingBehind) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "tmp");
+    WriteFile(dir.File("short.wav"), Wave(Format{}, Bytes(8000, 0)));  // 0.5 s of silence
+    const Result played = RunConvert("--play " + Quote(dir.File("short.wav")),
+                                     "CORVANE_AUDIO=null TMPDIR=" + Quote(dir.File("tmp")) + " ");
+    EXPECT_EQ(played.status, 0) << played.output;
+    EXPECT_NE(played.output.find("/ 0:00"), std::string::npos) << played.output;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "tmp"));
+
+    const Result r = RunConvert("--play " + Quote(dir.File("missing.wav")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("No such file or directory"), std::string::npos) << r.output;
 }
