@@ -27,8 +27,9 @@ QString HandOverSocketPath() {
 
 HandOverServer::HandOverServer(Handler handler, QObject* parent)
     : QObject(parent), handler_(std::move(handler)), server_(new QLocalServer(this)) {
-    // Bound under a private temporary name, restricted to the user, then renamed into place,
-    // so the socket is never reachable by others.
+    // User-only access: Qt binds the socket under a private temporary name with the
+    // restricted permissions and then renames it into place, so it is never reachable by
+    // others.
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_, &QLocalServer::newConnection, this, &HandOverServer::OnNewConnection);
 }
