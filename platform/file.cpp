@@ -142,9 +142,15 @@ size_t CFile::Read(void* buffer, size_t count) {
         do {
             got = ::read(fd_, target, want);
         } while (got < 0 && errno == EINTR);
-        if (got < 0) Throw("Cannot read");
+        if (got < 0) {
+            position_ += done;  // what was copied before the failure was consumed
+            Throw("Cannot read");
+        }
         if (got == 0) break;
         if (direct) {
+            // The buffer no longer holds the bytes just before the position: empty it, so
+            // a seek is never served from it.
+            bufferStart_ = bufferEnd_ = 0;
             done += static_cast<size_t>(got);
         } else {
             bufferStart_ = 0;

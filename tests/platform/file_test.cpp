@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "tests/test_util.h"
 
 using namespace testutil;
@@ -42,8 +44,26 @@ TEST(File, WriteSeekAndReadBackAcrossTheBuffer) {
     Bytes rest(100000);
     EXPECT_EQ(in.Read(rest.data(), rest.size()), data.size() - 150005);
     EXPECT_EQ(in.Read(b, 5), 0u);  // end of file
-    in.Seek(uint64_t{1} << 40);     // past the end: reads give nothing
+    in.Seek(uint64_t{1} << 40);    // past the end: reads give nothing
     EXPECT_EQ(in.Read(b, 5), 0u);
+}
+
+TEST(File, SeekBackAfterALargeReadReadsTheFileNotTheOldBuffer) {
+    TempDir dir;
+    Bytes data(300000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + (i >> 9));
+    WriteFile(dir.File("f.bin"), data);
+    CFile in;
+    ASSERT_TRUE(in.Open(dir.File("f.bin"), CFile::modeRead));
+    uint8_t small[44];
+    ASSERT_EQ(in.Read(small, sizeof small), sizeof small);  // fills the buffer
+    Bytes large(153600);                                    // bypasses it
+    ASSERT_EQ(in.Read(large.data(), large.size()), large.size());
+    const uint64_t back = in.GetPosition() - 1000;
+    in.Seek(back);
+    uint8_t b[16];
+    ASSERT_EQ(in.Read(b, sizeof b), sizeof b);
+    EXPECT_TRUE(std::equal(b, b + sizeof b, data.begin() + static_cast<long>(back)));
 }
 
 TEST(File, OpenFailuresFillTheExceptionWithPathAndReason) {
