@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -61,19 +62,38 @@ int Fail(const std::string& source, const std::string& message) {
 }
 
 int Info(const std::string& source) {
-    CFile file;
-    CFileException error;
-    if (!file.Open(source, CFile::modeRead, &error, true)) return Fail(source, error.Message());
-    WaveHeader header;
-    const bool raw =
-        source.size() >= 4 && strcasecmp(source.c_str() + source.size() - 4, ".gsm") == 0;
-    if (raw) {
-        header.formatTag = 0x31;
-    } else if (!header.ReadHeader(file)) {
-        return Fail(source, "Invalid wav header.");
+    try {
+        CFile file;
+        CFileException error;
+        if (!file.Open(source, CFile::modeRead, &error, true)) return Fail(source, error.Message());
+        WaveHeader header;
+        const bool raw = WaveConverter::IsRawGsmPath(source);
+        if (raw) {
+            header.formatTag = 0x31;
+        } else if (!header.ReadHeader(file)) {
+            return Fail(source, "Invalid wav header.");
+        }
+        PrintHeader(header, raw);
+    } catch (CException* e) {
+        ExceptionPtr owned(e);
+        return Fail(source, e->Message());
     }
-    PrintHeader(header, raw);
     return 0;
+}
+
+// Where the conversion writes before it replaces OUTPUT: a new file beside it, so a failed
+// conversion leaves an existing OUTPUT as it was. Devices and FIFOs are written directly.
+std::string ScratchFor(const std::string& output) {
+    struct stat st {};
+    if (::stat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return output;
+    std::string scratch = output + ".XXXXXX";
+    const int fd = ::mkstemp(scratch.data());
+    if (fd < 0) return output;  // the converter reports why the folder cannot be written
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);  // the permissions a newly created OUTPUT would get
+    ::close(fd);
+    return scratch;
 }
 
 int Convert(const std::string& source, const std::string& output, bool verbose) {
@@ -81,15 +101,25 @@ int Convert(const std::string& source, const std::string& output, bool verbose) 
         return Fail(source, "Cannot write the output over its own source.");
     WaveHeader written;
     std::string encoding;
+    const std::string scratch = ScratchFor(output);
     try {
-        WaveConverter converter(source, output);
-        encoding = WaveConverter::EncodingName(converter.Header().formatTag);
-        converter.Convert();
-        written = converter.Header();
+        {
+            WaveConverter converter(source, scratch);
+            encoding = WaveConverter::EncodingName(converter.Header().formatTag);
+            converter.Convert();
+            written = converter.Header();
+        }
+        if (scratch != output && std::rename(scratch.c_str(), output.c_str()) != 0) {
+            const int reason = errno;
+            std::remove(scratch.c_str());
+            return Fail(source, "Cannot create \"" + output + "\": " + std::strerror(reason) + ".");
+        }
     } catch (CException* e) {
         ExceptionPtr owned(e);
+        if (scratch != output) std::remove(scratch.c_str());
         return Fail(source, e->Message());
     } catch (const std::exception& e) {
+        if (scratch != output) std::remove(scratch.c_str());
         return Fail(source, e.what());
     }
     if (verbose) {

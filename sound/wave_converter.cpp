@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -29,25 +30,18 @@ enum FormatTag : uint16_t {
 
 constexpr size_t kReadUnit = 1024;  // source bytes per read for the byte-stream encodings
 
-bool EndsWithGsm(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string tail = path.substr(path.size() - 4);
-    std::transform(tail.begin(), tail.end(), tail.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return tail == ".gsm";
-}
-
 }  // namespace
 
 WaveConverter::WaveConverter(const std::string& sourcePath, const std::string& outputPath) {
-    CFileException error;
-    if (!source.Open(sourcePath, CFile::modeRead, &error, /*regularOnly=*/true)) {
-        throw new CFileException(error.cause(), error.osError(), error.path(), "Cannot open");
+    // Receives the error of either open; thrown as it is, freed when both succeed.
+    auto error = std::make_unique<CFileException>();
+    if (!source.Open(sourcePath, CFile::modeRead, error.get(), /*regularOnly=*/true)) {
+        throw error.release();
     }
-    if (!output.Open(outputPath, CFile::modeCreate | CFile::modeWrite, &error)) {
-        throw new CFileException(error.cause(), error.osError(), error.path(), "Cannot create");
+    if (!output.Open(outputPath, CFile::modeCreate | CFile::modeWrite, error.get())) {
+        throw error.release();
     }
-    if (EndsWithGsm(sourcePath)) {
+    if (IsRawGsmPath(sourcePath)) {
         rawGsm = true;
         header.formatTag = kGsm610;
         return;
@@ -69,6 +63,14 @@ WaveConverter::~WaveConverter() {
     } catch (CException* e) {
         e->Delete();
     }
+}
+
+bool WaveConverter::IsRawGsmPath(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string tail = path.substr(path.size() - 4);
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return tail == ".gsm";
 }
 
 const char* WaveConverter::EncodingName(uint16_t formatTag) {

@@ -24,6 +24,10 @@ class WaveConverter {
     const WaveHeader& Header() const { return header; }
     bool IsRawGsm() const { return rawGsm; }
 
+    // True for a path the converter reads as raw GSM frames: one ending in ".gsm" in any
+    // letter case.
+    static bool IsRawGsmPath(const std::string& path);
+
     // Display name of a format tag ("GSM 06.10", "unsupported" when there is no routine).
     static const char* EncodingName(uint16_t formatTag);
 

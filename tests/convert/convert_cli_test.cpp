@@ -100,3 +100,20 @@ TEST(ConvertCli, PlaysToTheEndOnTheNullDeviceAndLeavesNothingBehind) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("No such file or directory"), std::string::npos) << r.output;
 }
+
+TEST(ConvertCli, AFailedConversionLeavesAnExistingOutputAsItWas) {
+    TempDir dir;
+    WriteFile(dir.File("bad.wav"), Bytes{'R', 'I', 'F', 'F', 0, 0});
+    const Bytes previous = MuLawFile();
+    WriteFile(dir.File("out.wav"), previous);
+    const Result r = RunConvert(Quote(dir.File("bad.wav")) + " " + Quote(dir.File("out.wav")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(ReadFile(dir.File("out.wav")), previous);
+    // Nothing else is left in the folder.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+
+    // A successful conversion replaces it.
+    WriteFile(dir.File("in.wav"), MuLawFile());
+    ASSERT_EQ(RunConvert(Quote(dir.File("in.wav")) + " " + Quote(dir.File("out.wav"))).status, 0);
+    EXPECT_EQ(ReadPcm(dir.File("out.wav")).samples.size(), 8000u);
+}
