@@ -16,14 +16,6 @@ namespace {
 
 const QString kAutoPlay = QStringLiteral("AutoPlay");
 
-// The text exactly as the player forms it from its own arguments: all of them, joined by
-// single blanks, so a path that the caller did not quote arrives whole.
-QString TextFromArguments(int argc, char** argv) {
-    QStringList parts;
-    for (int i = 1; i < argc; ++i) parts << QString::fromLocal8Bit(argv[i]);
-    return parts.join(QLatin1Char(' '));
-}
-
 // Removes "AutoPlay" when it still holds text, that is, when no player took it. Returns
 // whether it did. A different value belongs to a launcher that wrote after us.
 bool TakeBackAutoPlay(const QString& text) {
@@ -71,7 +63,7 @@ int main(int argc, char** argv) {
 
     // Taken before Qt sees the arguments, which would take texts that look like its own
     // options (such as "-qmljsdebugger=...") out of them. Qt gets only the program's name.
-    const QString text = TextFromArguments(argc, argv);
+    const QString text = TextToPlayFromArguments(argc, argv, 1);
     if (text.isEmpty()) return 0;
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};

@@ -32,24 +32,16 @@ CorvaneApp::CorvaneApp(QString textToPlay, bool fullScreen)
 
 QString CorvaneApp::ParseCommandLine(int argc, const char* const* argv, bool* fullScreen) {
     *fullScreen = argc > 1 && QLatin1String(argv[1]) == QLatin1String("--fullscreen");
-    const int first = *fullScreen ? 2 : 1;
-    QString text;
-    for (int i = first; i < argc; ++i) {
-        if (i > first) text += QLatin1Char(' ');
-        text += QFile::decodeName(argv[i]);  // the inverse of how paths are opened
-    }
-    return text;
+    return TextToPlayFromArguments(argc, argv, *fullScreen ? 2 : 1);
 }
 
 QString CorvaneApp::LockFilePath(const QString& executablePath) {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) dir = QDir::tempPath();
     const QByteArray hash =
         QCryptographicHash::hash(QDir::cleanPath(executablePath).toUtf8(), QCryptographicHash::Sha1)
             .toHex()
             .left(16);
     // The uid keeps users apart where the folder is the shared temporary one.
-    return dir +
+    return UserRuntimeDirectory() +
            QStringLiteral("/corvane-%1-%2.lock").arg(::getuid()).arg(QString::fromLatin1(hash));
 }
 

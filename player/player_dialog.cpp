@@ -13,7 +13,9 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
+#include <cstdio>
 #include <exception>
+#include <new>
 
 #include "platform/exception.h"
 #include "platform/qt/settings.h"
@@ -49,6 +51,8 @@ ExceptionPtr Catching(Work work) {
         work();
     } catch (CException* e) {
         return ExceptionPtr(e);
+    } catch (const std::bad_alloc&) {
+        return ExceptionPtr(new CMessageException("Out of memory."));
     } catch (const std::exception& e) {
         return ExceptionPtr(new CMessageException(e.what()));
     }
@@ -244,7 +248,8 @@ void PlayerDialog::OpenSource(const QString& path) {
     {
         BusyCursor busy;
         error = Catching([&] {
-            WaveConverter converter(path.toStdString(), scratch.toStdString());
+            WaveConverter converter(QFile::encodeName(path).toStdString(),
+                                    QFile::encodeName(scratch).toStdString());
             converter.Convert();
         });
     }
@@ -253,8 +258,9 @@ void PlayerDialog::OpenSource(const QString& path) {
         error->ReportError(0);
         return;
     }
-    QFile::remove(tempPath);
-    if (!QFile::rename(scratch, tempPath)) {
+    // rename() replaces tempPath in one step: if it fails, the old recording is still there.
+    if (std::rename(QFile::encodeName(scratch).constData(),
+                    QFile::encodeName(tempPath).constData()) != 0) {
         QFile::remove(scratch);
         ReportText(QStringLiteral("Cannot create file ") + tempPath, kMbIconExclamation);
         return;
@@ -282,8 +288,9 @@ void PlayerDialog::OnPlay() {
     if (sourcePath.isEmpty()) return;
     player.reset();
     std::unique_ptr<WavePlayer> created;
-    if (ExceptionPtr error =
-            Catching([&] { created = std::make_unique<WavePlayer>(tempPath.toStdString()); })) {
+    if (ExceptionPtr error = Catching([&] {
+            created = std::make_unique<WavePlayer>(QFile::encodeName(tempPath).toStdString());
+        })) {
         lastShownSecond = -1;
         error->ReportError(0);
         return;

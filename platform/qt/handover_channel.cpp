@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
 #include <QStandardPaths>
+#include <QStringList>
 
 #include "platform/qt/handover_client.h"
 
@@ -17,12 +19,20 @@ constexpr qint64 kMaxRequestBytes = 1024;
 
 }  // namespace
 
+QString UserRuntimeDirectory() {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return dir.isEmpty() ? QDir::tempPath() : dir;
+}
+
 QString HandOverSocketPath() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) dir = QDir::tempPath();
-    // The runtime directory is private to the user; the uid in the name keeps users apart
-    // even where it falls back to a shared temporary folder.
-    return dir + QStringLiteral("/corvane-%1.sock").arg(::getuid());
+    // The uid in the name keeps users apart where the folder is the shared temporary one.
+    return UserRuntimeDirectory() + QStringLiteral("/corvane-%1.sock").arg(::getuid());
+}
+
+QString TextToPlayFromArguments(int argc, const char* const* argv, int first) {
+    QStringList parts;
+    for (int i = first; i < argc; ++i) parts << QFile::decodeName(argv[i]);
+    return parts.join(QLatin1Char(' '));
 }
 
 HandOverServer::HandOverServer(Handler handler, QObject* parent)
