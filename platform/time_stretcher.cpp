@@ -6,17 +6,25 @@
 
 TimeStretcher::TimeStretcher(uint32_t sampleRate, uint32_t channels)
     : sampleRate_(sampleRate), channels_(channels) {
-    Clear();
+    stream_ = sonicCreateStream(static_cast<int>(sampleRate_), static_cast<int>(channels_));
+    if (!stream_) throw std::bad_alloc();
+    sonicSetSpeed(stream_, speed_);
 }
 
 TimeStretcher::~TimeStretcher() {
     if (stream_) sonicDestroyStream(stream_);
 }
 
-void TimeStretcher::Clear() {
-    if (stream_) sonicDestroyStream(stream_);
-    stream_ = sonicCreateStream(static_cast<int>(sampleRate_), static_cast<int>(channels_));
-    if (!stream_) throw std::bad_alloc();
+void TimeStretcher::Clear() noexcept {
+    if (!holding_) return;  // nothing buffered
+    // sonic cannot empty a stream in place: a fresh one replaces it. Runs from device resets
+    // and closes, which must not throw; without memory for a new stream the old one stays,
+    // and what it still holds is played rather than dropped.
+    sonicStream fresh =
+        sonicCreateStream(static_cast<int>(sampleRate_), static_cast<int>(channels_));
+    if (!fresh) return;
+    sonicDestroyStream(stream_);
+    stream_ = fresh;
     sonicSetSpeed(stream_, speed_);
     holding_ = false;
 }

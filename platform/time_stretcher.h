@@ -24,7 +24,7 @@ class TimeStretcher {
     // True when frames have gone in since the last Flush (output may be held back).
     bool Holding() const { return holding_; }
     // Drops everything held back.
-    void Clear();
+    void Clear() noexcept;
 
   private:
     void Drain(std::vector<int16_t>& out);
