@@ -213,8 +213,7 @@ void PlayerDialog::OnInitDialog() {
     } else {
         QString name;
         SplitDisplayTag(startPath, &startPath, &name);
-        OpenSource(startPath);
-        if (!name.isEmpty()) SetFileNameLine(name);
+        OpenSourceShowing(startPath, name);
         pauseButton->setFocus();
     }
     timer->start();
@@ -234,7 +233,14 @@ void PlayerDialog::SplitDisplayTag(const QString& text, QString* path, QString* 
     *path = text.left(start);
 }
 
+void PlayerDialog::OpenSourceShowing(const QString& path, const QString& name) {
+    const uint64_t before = opensStarted;
+    OpenSource(path);
+    if (!name.isEmpty() && opensStarted == before + 1) SetFileNameLine(name);
+}
+
 void PlayerDialog::OpenSource(const QString& path) {
+    ++opensStarted;
     if (player) {
         player->Stop();
         player.reset();
@@ -480,8 +486,7 @@ void PlayerDialog::OnHandOver() {
     if (aboutBox) aboutBox->done(2);
     OnStop();
     BringToFront();
-    OpenSource(path);
-    if (!name.isEmpty()) SetFileNameLine(name);
+    OpenSourceShowing(path, name);
     pauseButton->setFocus();
 }
 

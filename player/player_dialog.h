@@ -65,6 +65,10 @@ class PlayerDialog : public QDialog {
 
     // Converts path into tempPath and plays it. On an error the previous recording stays.
     void OpenSource(const QString& path);
+    // OpenSource, then the display name when one is given. The name is skipped when another
+    // open ran meanwhile (a hand-over arriving while this open's error box was shown), so
+    // an older label never covers a newer recording.
+    void OpenSourceShowing(const QString& path, const QString& name);
 
     // Transport, volume and timer handlers.
     void OnPlay();
@@ -160,6 +164,7 @@ class PlayerDialog : public QDialog {
     bool initialised = false;
     uint32_t volumePercent = 0;
     int32_t lastShownSecond = -1;
+    uint64_t opensStarted = 0;  // counts OpenSource calls, nested ones included
     QPointer<CAboutBox> aboutBox;
     QPointer<QFileDialog> fileDialog;
     QPixmap backgroundBitmap;

@@ -271,6 +271,25 @@ TEST_F(PlayerDialogTest, HandOverOfABadFileReportsAndStillShowsTheName) {
     EXPECT_FALSE(OpenCorvaneSettings()->contains("AutoPlay"));
 }
 
+TEST_F(PlayerDialogTest, AHandOverDuringAnErrorBoxKeepsItsOwnLabel) {
+    const std::string newer = MakeWave("newer.wav", 3000);
+    dialog->OnInitDialog();
+    // While the box for the failed open is up, a second hand-over arrives and plays.
+    CException::SetReporter([&](const std::string& message, unsigned style) {
+        reports.push_back({message, style});
+        if (reports.size() == 1) {
+            OpenCorvaneSettings()->setValue("AutoPlay", Q(newer) + "<cvnm:Newer>");
+            dialog->OnHandOver();
+        }
+        return 1;
+    });
+    OpenCorvaneSettings()->setValue("AutoPlay", Q(dir.File("gone.wav")) + "<cvnm:Older>");
+    dialog->OnHandOver();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(dialog->SourcePath(), Q(newer));
+    EXPECT_EQ(dialog->ControlText(kIdFileName), "Newer");
+}
+
 TEST_F(PlayerDialogTest, FileNamesAreShownAsPlainText) {
     const std::string path = MakeWave("<i>tilted<i> & <b>.wav", 500);
     dialog->OpenSource(Q(path));
