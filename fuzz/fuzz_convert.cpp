@@ -1,8 +1,9 @@
 // Construct + Convert on hostile input for one conversion routine. FUZZ_FORMAT_TAG selects
-// the routine: the first 8 input bytes become channels, sample rate, block align and bits
-// of a WAVE header with that tag (the fmt extension, for MS ADPCM, is taken from the next
-// bytes), the rest is the data chunk. FUZZ_FORMAT_TAG 0 writes the input as the whole file,
-// and FUZZ_RAW_GSM as a raw .gsm file.
+// the routine. The first 10 input bytes make the WAVE header with that tag: channels (2),
+// sample rate (3), block align (2), bits (1), the length of the fmt extension taken from the
+// bytes that follow (1; MS ADPCM keeps its coefficients there) and one unused byte. The rest
+// is the data chunk. FUZZ_FORMAT_TAG 0 writes the input as the whole file, and FUZZ_RAW_GSM
+// as a raw .gsm file.
 #include <cstring>
 #include <vector>
 

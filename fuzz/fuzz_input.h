@@ -6,15 +6,19 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace fuzz {
 
 inline std::string ScratchPath(const char* name) {
     static const std::string dir = [] {
-        char pattern[] = "/tmp/corvane-fuzz-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        return std::string(made ? made : "/tmp");
+        static char pattern[] = "/tmp/corvane-fuzz-XXXXXX";
+        if (!::mkdtemp(pattern)) __builtin_trap();
+        // Removed with its files when the fuzzer exits normally.
+        std::atexit([] { std::filesystem::remove_all(pattern); });
+        return std::string(pattern);
     }();
     return dir + "/" + name;
 }
