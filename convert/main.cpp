@@ -48,14 +48,6 @@ void PrintHeader(const WaveHeader& h, bool rawGsm) {
     std::printf("data size:       %u\n", h.dataSize);
 }
 
-// True when both paths name the same existing file (after links).
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
 int Fail(const std::string& source, const std::string& message) {
     std::cerr << "corvane-convert: " << source << ": " << message << '\n';
     return 1;
@@ -97,7 +89,7 @@ std::string ScratchFor(const std::string& output) {
 }
 
 int Convert(const std::string& source, const std::string& output, bool verbose) {
-    if (SameFile(source, output))
+    if (IsSameExistingFile(source, output))
         return Fail(source, "Cannot write the output over its own source.");
     WaveHeader written;
     std::string encoding;

@@ -34,6 +34,13 @@ CFileException::Cause CauseOf(int osError) {
 
 }  // namespace
 
+bool IsSameExistingFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 CFileException::CFileException(Cause cause, int osError, std::string path, std::string what)
     : cause_(cause), osError_(osError), path_(std::move(path)), what_(std::move(what)) {}
 

@@ -40,6 +40,9 @@ class CFileException : public CException {
     std::string what_;
 };
 
+// True when both paths name the same existing file (after links): same device and inode.
+bool IsSameExistingFile(const std::string& a, const std::string& b);
+
 class CFile {
   public:
     enum OpenFlags : unsigned {

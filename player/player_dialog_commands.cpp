@@ -1,6 +1,5 @@
 // The commands of the player window's menu: Open File, Save As, Close On Finish, Check For
 // Update and About, and the help request (F1).
-#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -10,6 +9,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "platform/file.h"
 #include "platform/qt/settings.h"
 #include "player/about_box.h"
 #include "player/player_dialog.h"
@@ -23,12 +23,9 @@ namespace {
 // True when a and b name the same file: the same inode when both exist, else the same
 // absolute path once the folders' links are resolved.
 bool SameFile(const QString& a, const QString& b) {
-    struct stat sa {
-    }, sb{};
-    const QByteArray pa = QFile::encodeName(a);
-    const QByteArray pb = QFile::encodeName(b);
-    if (::stat(pa.constData(), &sa) == 0 && ::stat(pb.constData(), &sb) == 0) {
-        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (QFileInfo::exists(a) && QFileInfo::exists(b)) {
+        return IsSameExistingFile(QFile::encodeName(a).toStdString(),
+                                  QFile::encodeName(b).toStdString());
     }
     auto resolved = [](const QString& path) {
         const QFileInfo info(path);
