@@ -34,7 +34,7 @@ std::string TagText(const WaveHeader::Tag& tag) {
 
 void PrintHeader(const WaveHeader& h, bool rawGsm) {
     std::printf("encoding:        %s (format tag 0x%X)%s\n",
-                WaveConverter::EncodingName(h.formatTag), h.formatTag,
+                WaveConverter::EncodingName(h.formatTag), static_cast<unsigned>(h.formatTag),
                 rawGsm ? ", raw GSM file" : "");
     if (rawGsm) return;
     std::printf("riff:            %s, size %u, form %s\n", TagText(h.riffTag).c_str(), h.riffSize,
@@ -61,7 +61,7 @@ int Info(const std::string& source) {
         WaveHeader header;
         const bool raw = WaveConverter::IsRawGsmPath(source);
         if (raw) {
-            header.formatTag = 0x31;
+            header.formatTag = FormatTag::Gsm610;
         } else if (!header.ReadHeader(file)) {
             return Fail(source, "Invalid wav header.");
         }

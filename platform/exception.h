@@ -2,8 +2,10 @@
 // the catcher takes ownership at once (see ExceptionPtr) and calls Delete when done.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 
 class CException {
@@ -41,7 +43,7 @@ class CException {
     bool autoDelete_ = true;
 };
 
-// Owns a caught exception pointer: `catch (CException* e) { ExceptionPtr owned(e); ... }`.
+// Owns a caught exception pointer and deletes it as its thrower asked.
 struct ExceptionDeleter {
     void operator()(CException* e) const {
         if (e) e->Delete();
@@ -58,3 +60,20 @@ class CMessageException : public CException {
   private:
     std::string message_;
 };
+
+// The one way to catch the system's errors: runs work and returns what it threw as an owned
+// exception, or null when it succeeded. A CException* is taken as it is; std::bad_alloc
+// becomes "Out of memory." and any other std::exception carries its own text.
+template <typename Work>
+ExceptionPtr CatchException(Work&& work) {
+    try {
+        work();
+    } catch (CException* e) {
+        return ExceptionPtr(e);
+    } catch (const std::bad_alloc&) {
+        return ExceptionPtr(new CMessageException("Out of memory."));
+    } catch (const std::exception& e) {
+        return ExceptionPtr(new CMessageException(e.what()));
+    }
+    return nullptr;
+}

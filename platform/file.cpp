@@ -64,11 +64,7 @@ std::string CFileException::Message() const {
 
 CFile::~CFile() {
     if (fd_ < 0) return;
-    try {
-        Close();
-    } catch (CException* e) {
-        e->Delete();
-    }
+    CatchException([this] { Close(); });
 }
 
 bool CFile::Open(const std::string& path, unsigned flags, CFileException* error, bool regularOnly) {

@@ -26,12 +26,7 @@ WavePlayer::WavePlayer(const std::string& path) : fileName(path) {
     if (!file.Open(fileName, CFile::modeRead, nullptr, true))
         throw new CWaveIOException(CannotOpenFile);
     bool read = false;
-    try {
-        read = header.ReadHeader(file);
-    } catch (CException* e) {
-        ExceptionPtr owned(e);
-    }
-    if (!read) {
+    if (CatchException([&] { read = header.ReadHeader(file); }) || !read) {
         file.Close();
         throw new CWaveIOException(CannotReadWavHeader);
     }
@@ -40,7 +35,7 @@ WavePlayer::WavePlayer(const std::string& path) : fileName(path) {
     // 64 bits so that no header value can wrap it.
     const uint64_t perMs = static_cast<uint64_t>(header.bitsPerSample / 8u) * header.channels *
                            header.sampleRate / 1000;
-    if (header.formatTag != 1 || perMs == 0 ||
+    if (header.formatTag != FormatTag::Pcm || perMs == 0 ||
         perMs * kBufferMs > std::numeric_limits<uint32_t>::max()) {
         file.Close();
         throw new CWaveIOException(UnsupportedSoundFormat);
@@ -60,7 +55,7 @@ void WavePlayer::Play() {
     finished = false;
     if (WaveOut::GetNumDevs() == 0) throw new CWaveIOException(CannotOpenSoundDevice);
     WaveFormat format;
-    format.formatTag = header.formatTag;
+    format.formatTag = static_cast<uint16_t>(header.formatTag);
     format.channels = header.channels;
     format.samplesPerSec = header.sampleRate;
     format.avgBytesPerSec =
@@ -276,20 +271,13 @@ bool WavePlayer::TakeBackOne() {
 
 size_t WavePlayer::ReadData(char* data, uint32_t count) {
     // A read error ends the data like the end of the file does.
-    try {
-        return file.Read(data, count);
-    } catch (CException* e) {
-        ExceptionPtr owned(e);
-        return 0;
-    }
+    size_t got = 0;
+    CatchException([&] { got = file.Read(data, count); });
+    return got;
 }
 
 void WavePlayer::SeekFile(uint64_t offset) {
-    try {
-        file.Seek(offset);
-    } catch (CException* e) {
-        ExceptionPtr owned(e);
-    }
+    CatchException([&] { file.Seek(offset); });
 }
 
 void WavePlayer::FreeBuffers() {

@@ -44,21 +44,6 @@ QString TimeText(uint32_t positionSeconds, uint32_t durationSeconds) {
                              durationSeconds / 60, durationSeconds % 60);
 }
 
-// Runs work and turns whatever it throws into an owned exception (null when it succeeded).
-template <typename Work>
-ExceptionPtr Catching(Work work) {
-    try {
-        work();
-    } catch (CException* e) {
-        return ExceptionPtr(e);
-    } catch (const std::bad_alloc&) {
-        return ExceptionPtr(new CMessageException("Out of memory."));
-    } catch (const std::exception& e) {
-        return ExceptionPtr(new CMessageException(e.what()));
-    }
-    return nullptr;
-}
-
 // RAII for the busy cursor around a conversion.
 class BusyCursor {
   public:
@@ -253,7 +238,7 @@ void PlayerDialog::OpenSource(const QString& path) {
     ExceptionPtr error;
     {
         BusyCursor busy;
-        error = Catching([&] {
+        error = CatchException([&] {
             WaveConverter converter(QFile::encodeName(path).toStdString(),
                                     QFile::encodeName(scratch).toStdString());
             converter.Convert();
@@ -294,7 +279,7 @@ void PlayerDialog::OnPlay() {
     if (sourcePath.isEmpty()) return;
     player.reset();
     std::unique_ptr<WavePlayer> created;
-    if (ExceptionPtr error = Catching([&] {
+    if (ExceptionPtr error = CatchException([&] {
             created = std::make_unique<WavePlayer>(QFile::encodeName(tempPath).toStdString());
         })) {
         lastShownSecond = -1;
@@ -302,7 +287,7 @@ void PlayerDialog::OnPlay() {
         return;
     }
     StorePlayer(std::move(created));
-    if (ExceptionPtr error = Catching([&] { player->Play(); })) {
+    if (ExceptionPtr error = CatchException([&] { player->Play(); })) {
         // The player stays, stopped; pressing Play again builds a fresh one.
         error->ReportError(kMbIconStop);
         return;

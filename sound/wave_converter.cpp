@@ -17,17 +17,6 @@
 
 namespace {
 
-enum FormatTag : uint16_t {
-    kPcm = 1,
-    kMsAdpcm = 2,
-    kALaw = 6,
-    kMuLaw = 7,
-    kOkiAdpcm = 0x10,
-    kImaAdpcm = 0x11,
-    kGsm610 = 0x31,
-    kG729 = 0x133,
-};
-
 constexpr size_t kReadUnit = 1024;  // source bytes per read for the byte-stream encodings
 
 }  // namespace
@@ -43,7 +32,7 @@ WaveConverter::WaveConverter(const std::string& sourcePath, const std::string& o
     }
     if (IsRawGsmPath(sourcePath)) {
         rawGsm = true;
-        header.formatTag = kGsm610;
+        header.formatTag = FormatTag::Gsm610;
         return;
     }
     bool valid;
@@ -58,11 +47,7 @@ WaveConverter::WaveConverter(const std::string& sourcePath, const std::string& o
 WaveConverter::~WaveConverter() {
     source.Close();
     // Close errors of the output were already reported by Convert; the destructor must not throw.
-    try {
-        output.Close();
-    } catch (CException* e) {
-        e->Delete();
-    }
+    CatchException([this] { output.Close(); });
 }
 
 bool WaveConverter::IsRawGsmPath(const std::string& path) {
@@ -73,23 +58,23 @@ bool WaveConverter::IsRawGsmPath(const std::string& path) {
     return tail == ".gsm";
 }
 
-const char* WaveConverter::EncodingName(uint16_t formatTag) {
+const char* WaveConverter::EncodingName(FormatTag formatTag) {
     switch (formatTag) {
-        case kPcm:
+        case FormatTag::Pcm:
             return "linear PCM";
-        case kMsAdpcm:
+        case FormatTag::MsAdpcm:
             return "Microsoft ADPCM";
-        case kALaw:
+        case FormatTag::ALaw:
             return "G.711 A-law";
-        case kMuLaw:
+        case FormatTag::MuLaw:
             return "G.711 mu-law";
-        case kOkiAdpcm:
+        case FormatTag::OkiAdpcm:
             return "OKI ADPCM";
-        case kImaAdpcm:
+        case FormatTag::ImaAdpcm:
             return "IMA ADPCM";
-        case kGsm610:
+        case FormatTag::Gsm610:
             return "GSM 06.10";
-        case kG729:
+        case FormatTag::G729:
             return "G.729";
         default:
             return "unsupported";
@@ -99,28 +84,28 @@ const char* WaveConverter::EncodingName(uint16_t formatTag) {
 void WaveConverter::Convert() {
     try {
         switch (header.formatTag) {
-            case kPcm:
+            case FormatTag::Pcm:
                 ConvertPcm();
                 break;
-            case kMsAdpcm:
+            case FormatTag::MsAdpcm:
                 ConvertMsAdpcm();
                 break;
-            case kALaw:
+            case FormatTag::ALaw:
                 ConvertALaw();
                 break;
-            case kMuLaw:
+            case FormatTag::MuLaw:
                 ConvertMuLaw();
                 break;
-            case kOkiAdpcm:
+            case FormatTag::OkiAdpcm:
                 ConvertOkiAdpcm();
                 break;
-            case kImaAdpcm:
+            case FormatTag::ImaAdpcm:
                 ConvertImaAdpcm();
                 break;
-            case kGsm610:
+            case FormatTag::Gsm610:
                 ConvertGsm(rawGsm);
                 break;
-            case kG729:
+            case FormatTag::G729:
                 ConvertG729();
                 break;
             default:
@@ -135,7 +120,7 @@ void WaveConverter::Convert() {
 
 void WaveConverter::FinishHeader() {
     const uint64_t length = output.GetLength();
-    header.formatTag = kPcm;
+    header.formatTag = FormatTag::Pcm;
     header.fmtSize = 16;
     header.bitsPerSample = 16;
     header.blockAlign = static_cast<uint16_t>(2u * header.channels);

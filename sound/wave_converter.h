@@ -29,7 +29,7 @@ class WaveConverter {
     static bool IsRawGsmPath(const std::string& path);
 
     // Display name of a format tag ("GSM 06.10", "unsupported" when there is no routine).
-    static const char* EncodingName(uint16_t formatTag);
+    static const char* EncodingName(FormatTag formatTag);
 
   private:
     void ConvertPcm();

@@ -85,7 +85,10 @@ bool WaveHeader::ReadHeader(CFile& file) {
     if (!Read32(file, fmtSize)) return false;
     const uint64_t payloadStart = file.GetPosition();
 
-    if (!Read16(file, formatTag) || !Read16(file, channels) || !Read32(file, sampleRate) ||
+    uint16_t tag = 0;
+    const bool fieldsRead = Read16(file, tag);
+    formatTag = static_cast<FormatTag>(tag);
+    if (!fieldsRead || !Read16(file, channels) || !Read32(file, sampleRate) ||
         !Read32(file, byteRate) || !Read16(file, blockAlign) || !Read16(file, bitsPerSample)) {
         return false;
     }
@@ -122,7 +125,7 @@ void WaveHeader::WriteHeader(CFile& file) {
     std::memcpy(b + 8, waveTag.data(), 4);
     std::memcpy(b + 12, fmtTag.data(), 4);
     PutLe32(b + 16, fmtSize);
-    PutLe16(b + 20, formatTag);
+    PutLe16(b + 20, static_cast<uint16_t>(formatTag));
     PutLe16(b + 22, channels);
     PutLe32(b + 24, sampleRate);
     PutLe32(b + 28, byteRate);

@@ -7,6 +7,18 @@
 
 class CFile;
 
+// Format tags of the fmt chunk that the system reads or writes.
+enum class FormatTag : uint16_t {
+    Pcm = 0x0001,
+    MsAdpcm = 0x0002,
+    ALaw = 0x0006,
+    MuLaw = 0x0007,
+    OkiAdpcm = 0x0010,
+    ImaAdpcm = 0x0011,
+    Gsm610 = 0x0031,
+    G729 = 0x0133,
+};
+
 struct WaveHeader {
     using Tag = std::array<char, 4>;
 
@@ -15,7 +27,7 @@ struct WaveHeader {
     Tag waveTag{'W', 'A', 'V', 'E'};
     Tag fmtTag{'f', 'm', 't', ' '};
     uint32_t fmtSize = 16;
-    uint16_t formatTag = 0;
+    FormatTag formatTag{};  // any 16-bit value, as read
     uint16_t channels = 0;
     uint32_t sampleRate = 0;
     uint32_t byteRate = 0;

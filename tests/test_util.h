@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "sound/wave_header.h"
+
 namespace testutil {
 
 using Bytes = std::vector<uint8_t>;
@@ -32,7 +34,7 @@ void Put32(Bytes& b, uint32_t v);
 void PutTag(Bytes& b, const char* tag);
 
 struct Format {
-    uint16_t formatTag = 1;
+    FormatTag formatTag = FormatTag::Pcm;
     uint16_t channels = 1;
     uint32_t sampleRate = 8000;
     uint32_t byteRate = 16000;
@@ -46,7 +48,8 @@ Bytes Wave(const Format& format, const Bytes& data);
 
 // Parsed view of a canonical 44-byte-header output.
 struct PcmFile {
-    uint16_t formatTag, channels, blockAlign, bitsPerSample;
+    FormatTag formatTag;
+    uint16_t channels, blockAlign, bitsPerSample;
     uint32_t riffSize, sampleRate, byteRate, dataSize;
     std::vector<int16_t> samples;  // everything after byte 44
 };

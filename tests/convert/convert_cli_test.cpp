@@ -34,7 +34,7 @@ std::string Quote(const std::string& s) {
 
 Bytes MuLawFile() {
     Format f;
-    f.formatTag = 7;
+    f.formatTag = FormatTag::MuLaw;
     f.byteRate = 8000;
     f.blockAlign = 1;
     f.bitsPerSample = 8;

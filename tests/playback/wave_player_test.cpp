@@ -65,7 +65,7 @@ TEST_F(WavePlayerTest, ConstructionRefusesMissingUnreadableAndUnplayableFiles) {
         return ConstructionError(dir.File("f.wav"));
     };
     testutil::Format alaw = Pcm(1, 8000, 8);
-    alaw.formatTag = 6;
+    alaw.formatTag = FormatTag::ALaw;
     EXPECT_EQ(unsupported(alaw), "Unsupported sound format.");
     EXPECT_EQ(unsupported(Pcm(1, 8000, 4)), "Unsupported sound format.");  // under a byte
     EXPECT_EQ(unsupported(Pcm(1, 999, 8)), "Unsupported sound format.");   // under 1 byte per ms

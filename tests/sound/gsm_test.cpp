@@ -10,7 +10,7 @@ namespace {
 
 Format GsmWave() {
     Format f;
-    f.formatTag = 0x31;
+    f.formatTag = FormatTag::Gsm610;
     f.channels = 1;
     f.sampleRate = 8000;
     f.byteRate = 1625;

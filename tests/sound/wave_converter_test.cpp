@@ -10,7 +10,7 @@ using namespace testutil;
 
 namespace {
 
-Format Encoding(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t blockAlign,
+Format Encoding(FormatTag tag, uint16_t channels, uint32_t rate, uint16_t blockAlign,
                 uint16_t bits) {
     Format f;
     f.formatTag = tag;
@@ -31,12 +31,12 @@ Bytes Ramp(size_t n) {
 }  // namespace
 
 TEST_F(ConversionTest, RefusesWhatItCannotReadWithTheSystemsWords) {
-    EXPECT_EQ(Convert(Wave(Encoding(0x55, 1, 8000, 1, 0), Ramp(100))), "Unsupported wave format.");
+    EXPECT_EQ(Convert(Wave(Encoding(static_cast<FormatTag>(0x55), 1, 8000, 1, 0), Ramp(100))), "Unsupported wave format.");
     EXPECT_EQ(OutputSize(), 0u);  // refused before anything is written
     EXPECT_EQ(Convert(Bytes{'R', 'I', 'F'}), "Invalid wav header.");
     EXPECT_EQ(OutputSize(), 0u);
     // Every other unknown tag the same way.
-    EXPECT_EQ(Convert(Wave(Encoding(0xFFFF, 1, 8000, 1, 8), Ramp(10))), "Unsupported wave format.");
+    EXPECT_EQ(Convert(Wave(Encoding(static_cast<FormatTag>(0xFFFF), 1, 8000, 1, 8), Ramp(10))), "Unsupported wave format.");
 }
 
 TEST_F(ConversionTest, FileErrorsNameThePathAndTheReason) {
@@ -66,7 +66,7 @@ TEST_F(ConversionTest, RefusesDirectoriesAndFifosWithoutBlocking) {
 TEST_F(ConversionTest, WriteErrorOnTheOutputIsReported) {
     struct stat st {};
     if (::stat("/dev/full", &st) != 0) GTEST_SKIP() << "no /dev/full";
-    WriteFile(dir.File("in.wav"), Wave(Encoding(7, 1, 8000, 1, 8), Bytes(200000, 0x55)));
+    WriteFile(dir.File("in.wav"), Wave(Encoding(FormatTag::MuLaw, 1, 8000, 1, 8), Bytes(200000, 0x55)));
     try {
         WaveConverter converter(dir.File("in.wav"), "/dev/full");
         converter.Convert();
@@ -78,7 +78,7 @@ TEST_F(ConversionTest, WriteErrorOnTheOutputIsReported) {
 }
 
 TEST_F(ConversionTest, PcmIsCopiedWithTheSourcesHeaderAndTrailingChunks) {
-    Format f = Encoding(1, 2, 11025, 2, 8);
+    Format f = Encoding(FormatTag::Pcm, 2, 11025, 2, 8);
     Bytes file = Wave(f, Ramp(100));
     file[4] = 0x99;  // wrong riffSize is kept
     const Bytes list = {'L', 'I', 'S', 'T', 2, 0, 0, 0, 'a', 'b'};
@@ -94,17 +94,17 @@ TEST_F(ConversionTest, PcmIsCopiedWithTheSourcesHeaderAndTrailingChunks) {
 }
 
 TEST_F(ConversionTest, G711SizesAndHeader) {
-    ASSERT_EQ(Convert(Wave(Encoding(7, 1, 8000, 1, 8), Bytes(1000, 0xFF))), "");
+    ASSERT_EQ(Convert(Wave(Encoding(FormatTag::MuLaw, 1, 8000, 1, 8), Bytes(1000, 0xFF))), "");
     PcmFile p = Output();
     EXPECT_EQ(p.samples.size(), 1000u);
     EXPECT_EQ(p.dataSize, 2000u);
     EXPECT_EQ(p.riffSize, 2036u);
-    EXPECT_EQ(p.formatTag, 1);
+    EXPECT_EQ(p.formatTag, FormatTag::Pcm);
     EXPECT_EQ(p.bitsPerSample, 16);
     EXPECT_EQ(p.blockAlign, 2);
     EXPECT_EQ(p.byteRate, 16000u);
 
-    ASSERT_EQ(Convert(Wave(Encoding(6, 2, 8000, 2, 8), Bytes(1025, 0xD5))), "");
+    ASSERT_EQ(Convert(Wave(Encoding(FormatTag::ALaw, 2, 8000, 2, 8), Bytes(1025, 0xD5))), "");
     p = Output();
     EXPECT_EQ(p.samples.size(), 1025u);
     EXPECT_EQ(p.samples[1024], 8);
@@ -113,21 +113,21 @@ TEST_F(ConversionTest, G711SizesAndHeader) {
 }
 
 TEST_F(ConversionTest, OkiBitRates) {
-    EXPECT_EQ(Convert(Wave(Encoding(0x10, 1, 16000, 1, 4), Ramp(10))),
+    EXPECT_EQ(Convert(Wave(Encoding(FormatTag::OkiAdpcm, 1, 16000, 1, 4), Ramp(10))),
               "Error: oki adpcm unsupported bit rate.");
     EXPECT_EQ(OutputSize(), 44u);  // only the placeholder header
 
-    ASSERT_EQ(Convert(Wave(Encoding(0x10, 2, 8000, 1, 4), Ramp(1000))), "");
+    ASSERT_EQ(Convert(Wave(Encoding(FormatTag::OkiAdpcm, 2, 8000, 1, 4), Ramp(1000))), "");
     PcmFile p = Output();
     EXPECT_EQ(p.samples.size(), 2000u);
     EXPECT_EQ(p.sampleRate, 8000u);
     EXPECT_EQ(p.byteRate, 32000u);  // 16000 x channels, whatever the source said
 
     // 3 bits at 8000 Hz and 4 bits at 6000 Hz both take the 24 kbit/s path.
-    ASSERT_EQ(Convert(Wave(Encoding(0x10, 1, 8000, 1, 3), Ramp(300))), "");
+    ASSERT_EQ(Convert(Wave(Encoding(FormatTag::OkiAdpcm, 1, 8000, 1, 3), Ramp(300))), "");
     const size_t resampled = Output().samples.size();
     EXPECT_EQ(resampled, 800u);
-    ASSERT_EQ(Convert(Wave(Encoding(0x10, 1, 6000, 1, 4), Ramp(300))), "");
+    ASSERT_EQ(Convert(Wave(Encoding(FormatTag::OkiAdpcm, 1, 6000, 1, 4), Ramp(300))), "");
     EXPECT_EQ(Output().samples.size(), resampled);
     EXPECT_EQ(Output().sampleRate, 8000u);
 }
@@ -135,27 +135,28 @@ TEST_F(ConversionTest, OkiBitRates) {
 TEST_F(ConversionTest, AdpcmBlocksIncludingAFinalPartialOne) {
     // IMA mono, blockAlign 256: two whole blocks and a final 100-byte block.
     Bytes data(256 * 2 + 100, 0x21);
-    ASSERT_EQ(Convert(Wave(Encoding(0x11, 1, 8000, 256, 4), data)), "");
+    ASSERT_EQ(Convert(Wave(Encoding(FormatTag::ImaAdpcm, 1, 8000, 256, 4), data)), "");
     EXPECT_EQ(Output().samples.size(), 505u * 2 + 193);
 
     // MS ADPCM stereo, blockAlign 512, standard coefficients: 500 per channel.
-    ASSERT_EQ(Convert(Wave(Encoding(2, 2, 8000, 512, 4), Bytes(512, 0))), "");
+    ASSERT_EQ(Convert(Wave(Encoding(FormatTag::MsAdpcm, 2, 8000, 512, 4), Bytes(512, 0))), "");
     EXPECT_EQ(Output().samples.size(), 1000u);
 }
 
 TEST_F(ConversionTest, HostileAdpcmHeadersDecodeAsFarAsTheDataAllows) {
     struct Case {
-        uint16_t tag, channels, blockAlign;
+        FormatTag tag;
+        uint16_t channels, blockAlign;
     };
     const Case cases[] = {
-        {0x11, 0, 256}, {0x11, 5, 256},   {0x11, 8, 3},      {0x11, 65535, 65535},
-        {0x11, 1, 0},   {0x11, 1, 1},     {0x11, 2, 3},      {2, 0, 256},
-        {2, 5, 256},    {2, 8, 65535},    {2, 65535, 65535}, {2, 1, 0},
-        {2, 1, 1},      {2, 3, 3},        {0x31, 65535, 1},  {6, 0, 0},
-        {7, 65535, 1},  {0x10, 65535, 1},
+        {FormatTag::ImaAdpcm, 0, 256}, {FormatTag::ImaAdpcm, 5, 256},   {FormatTag::ImaAdpcm, 8, 3},      {FormatTag::ImaAdpcm, 65535, 65535},
+        {FormatTag::ImaAdpcm, 1, 0},   {FormatTag::ImaAdpcm, 1, 1},     {FormatTag::ImaAdpcm, 2, 3},      {FormatTag::MsAdpcm, 0, 256},
+        {FormatTag::MsAdpcm, 5, 256},    {FormatTag::MsAdpcm, 8, 65535},    {FormatTag::MsAdpcm, 65535, 65535}, {FormatTag::MsAdpcm, 1, 0},
+        {FormatTag::MsAdpcm, 1, 1},      {FormatTag::MsAdpcm, 3, 3},        {FormatTag::Gsm610, 65535, 1},  {FormatTag::ALaw, 0, 0},
+        {FormatTag::MuLaw, 65535, 1},  {FormatTag::OkiAdpcm, 65535, 1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "tag " << c.tag << " channels " << c.channels
+        SCOPED_TRACE(::testing::Message() << "tag " << static_cast<unsigned>(c.tag) << " channels " << c.channels
                                           << " blockAlign " << c.blockAlign);
         ASSERT_EQ(Convert(Wave(Encoding(c.tag, c.channels, 8000, c.blockAlign, 4), Ramp(3000))),
                   "");
@@ -164,7 +165,7 @@ TEST_F(ConversionTest, HostileAdpcmHeadersDecodeAsFarAsTheDataAllows) {
 }
 
 TEST_F(ConversionTest, MsAdpcmCoefficientsComeFromTheExtension) {
-    Format f = Encoding(2, 1, 8000, 64, 4);
+    Format f = Encoding(FormatTag::MsAdpcm, 1, 8000, 64, 4);
     // Extension: size, samples per block, nCoef 1, pair (0, 0): every prediction is 0.
     f.extra = {4, 0, 116, 0, 1, 0, 0, 0, 0, 0};
     Bytes block = {0, 16, 0, 100, 0, 50, 0};
@@ -178,16 +179,16 @@ TEST_F(ConversionTest, MsAdpcmCoefficientsComeFromTheExtension) {
 }
 
 TEST_F(ConversionTest, DataSizeClaimingFourGigabytesOnATinyFileIsHarmless) {
-    Bytes file = Wave(Encoding(7, 1, 8000, 1, 8), Ramp(10));
+    Bytes file = Wave(Encoding(FormatTag::MuLaw, 1, 8000, 1, 8), Ramp(10));
     file[40] = file[41] = file[42] = file[43] = 0xFF;
     ASSERT_EQ(Convert(file), "");
     EXPECT_EQ(Output().dataSize, 20u);
 }
 
 TEST_F(ConversionTest, ZeroAndHugeSampleRatesPassThrough) {
-    ASSERT_EQ(Convert(Wave(Encoding(7, 1, 0, 1, 8), Ramp(10))), "");
+    ASSERT_EQ(Convert(Wave(Encoding(FormatTag::MuLaw, 1, 0, 1, 8), Ramp(10))), "");
     EXPECT_EQ(Output().sampleRate, 0u);
-    ASSERT_EQ(Convert(Wave(Encoding(7, 2, 0xFFFFFFFFu, 1, 8), Ramp(10))), "");
+    ASSERT_EQ(Convert(Wave(Encoding(FormatTag::MuLaw, 2, 0xFFFFFFFFu, 1, 8), Ramp(10))), "");
     EXPECT_EQ(Output().sampleRate, 0xFFFFFFFFu);
     EXPECT_EQ(Output().byteRate, 0xFFFFFFFFu * 4u);  // 32-bit product, as the header holds it
 }

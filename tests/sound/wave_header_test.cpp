@@ -49,9 +49,9 @@ Bytes Chunk(const char* tag, uint32_t size, const Bytes& payload) {
     return b;
 }
 
-Bytes FmtPayload(uint16_t formatTag = 1, size_t extra = 0) {
+Bytes FmtPayload(FormatTag formatTag = FormatTag::Pcm, size_t extra = 0) {
     Bytes b;
-    Put16(b, formatTag);
+    Put16(b, static_cast<uint16_t>(formatTag));
     Put16(b, 1);
     Put32(b, 8000);
     Put32(b, 16000);
@@ -73,7 +73,7 @@ TEST(WaveHeader, CanonicalFileStopsAtFirstDataByte) {
     const ReadResult r = ReadBytes(Canonical());
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.position, 44u);
-    EXPECT_EQ(r.header.formatTag, 1);
+    EXPECT_EQ(r.header.formatTag, FormatTag::Pcm);
     EXPECT_EQ(r.header.sampleRate, 8000u);
     EXPECT_EQ(r.header.dataSize, 4u);
     EXPECT_TRUE(r.header.fmtExtra.empty());
@@ -97,7 +97,7 @@ TEST(WaveHeader, ByteScanFindsFmtInsideOtherChunksButNotAfterABrokenMatch) {
     Bytes inner = Cat({junk, Bytes{16, 0, 0, 0}, FmtPayload(), Chunk("data", 0, {})});
     ReadResult r = ReadBytes(Riff(inner));
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.header.formatTag, 1);
+    EXPECT_EQ(r.header.formatTag, FormatTag::Pcm);
 
     // f f m t space: the second f breaks the match and is not retried.
     Bytes broken = Cat(
@@ -116,10 +116,10 @@ TEST(WaveHeader, ChunkWalkSkipsChunksBetweenFmtAndData) {
 
 TEST(WaveHeader, FmtExtensionIsKept) {
     ReadResult r =
-        ReadBytes(Riff(Cat({Chunk("fmt ", 18, FmtPayload(1, 2)), Chunk("data", 0, {})})));
+        ReadBytes(Riff(Cat({Chunk("fmt ", 18, FmtPayload(FormatTag::Pcm, 2)), Chunk("data", 0, {})})));
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.header.fmtExtra.size(), 2u);
-    r = ReadBytes(Riff(Cat({Chunk("fmt ", 50, FmtPayload(2, 34)), Chunk("data", 0, {})})));
+    r = ReadBytes(Riff(Cat({Chunk("fmt ", 50, FmtPayload(FormatTag::MsAdpcm, 34)), Chunk("data", 0, {})})));
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.header.fmtExtra.size(), 34u);
 }
@@ -197,7 +197,7 @@ TEST(WaveHeader, SmallWrapsStillAdvance) {
 TEST(WaveHeader, WriteHeaderAlwaysWritesTheCanonicalFortyFourBytes) {
     TempDir dir;
     const ReadResult r =
-        ReadBytes(Riff(Cat({Chunk("fmt ", 50, FmtPayload(2, 34)), Chunk("data", 7, Bytes(7, 0))})));
+        ReadBytes(Riff(Cat({Chunk("fmt ", 50, FmtPayload(FormatTag::MsAdpcm, 34)), Chunk("data", 7, Bytes(7, 0))})));
     ASSERT_TRUE(r.ok);
     WaveHeader h = r.header;
     CFile out;

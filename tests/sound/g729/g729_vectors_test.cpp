@@ -35,7 +35,7 @@ TEST_P(G729Vector, ConvertsToTheReferenceOutput) {
                                                 << " (frame " << firstDifference / 160 << ")";
 
     const testutil::PcmFile pcm = testutil::ReadPcm(out);
-    EXPECT_EQ(pcm.formatTag, 1);
+    EXPECT_EQ(pcm.formatTag, FormatTag::Pcm);
     EXPECT_EQ(pcm.channels, 1);
     EXPECT_EQ(pcm.sampleRate, 8000u);
     EXPECT_EQ(pcm.bitsPerSample, 16);

@@ -10,7 +10,7 @@ namespace {
 
 testutil::Format G729Format(uint16_t channels = 1, uint32_t sampleRate = 8000) {
     testutil::Format f;
-    f.formatTag = 0x133;
+    f.formatTag = FormatTag::G729;
     f.channels = channels;
     f.sampleRate = sampleRate;
     f.byteRate = 1000;
@@ -59,7 +59,7 @@ TEST(WaveConverterG729, EmptyDataGivesAHeaderOnly) {
     const testutil::PcmFile pcm = Convert(dir, testutil::Wave(G729Format(), {}));
     EXPECT_TRUE(pcm.samples.empty());
     EXPECT_EQ(pcm.dataSize, 0u);
-    EXPECT_EQ(pcm.formatTag, 1);
+    EXPECT_EQ(pcm.formatTag, FormatTag::Pcm);
     EXPECT_EQ(pcm.bitsPerSample, 16);
 }
 
