@@ -2,22 +2,21 @@
 
 #include <unistd.h>
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
-#include <QMessageBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTimer>
 
 #include "platform/exception.h"
 #include "platform/qt/handover_channel.h"
 #include "platform/qt/settings.h"
+#include "player/message_box.h"
 #include "player/player_dialog.h"
+#include "player/player_session.h"
 #include "player/trace.h"
 
 namespace {
@@ -45,38 +44,10 @@ QString CorvaneApp::LockFilePath(const QString& executablePath) {
            QStringLiteral("/corvane-%1-%2.lock").arg(::getuid()).arg(QString::fromLatin1(hash));
 }
 
-bool CorvaneApp::ReadCloseOnFinish() {
-    auto settings = OpenCorvaneSettings();
-    bool ok = false;
-    const uint value = settings->value(QStringLiteral("CloseOnFinish")).toUInt(&ok);
-    if (!ok) {
-        settings->setValue(QStringLiteral("CloseOnFinish"), 0);
-        return false;
-    }
-    return value != 0;
-}
-
-void CorvaneApp::RestoreVolume() {
-    bool ok = false;
-    const uint percent = OpenCorvaneSettings()->value(QStringLiteral("Volume")).toUInt(&ok);
-    if (ok && percent <= 100) PlayerDialog::ApplyVolumePercent(percent / 10 * 10);
-}
-
 void CorvaneApp::InstallMessageBoxReporter() {
-    CException::SetReporter([](const std::string& message, unsigned style) {
-        QMessageBox box(
-            (style & 0xF0) == kMbIconStop ? QMessageBox::Critical : QMessageBox::Warning,
-            QStringLiteral("Corvane"), QString::fromStdString(message), QMessageBox::Ok,
-            QApplication::activeWindow());
-        box.setTextFormat(Qt::PlainText);
-        Trace(QStringLiteral("error ") + box.text());
-        // Under the trace no one may be there to click: OK is pressed as soon as the box runs.
-        if (TraceEnabled()) {
-            QTimer::singleShot(0, box.button(QMessageBox::Ok), &QAbstractButton::click);
-        }
-        box.raise();
-        box.activateWindow();
-        return box.exec();
+    CException::SetReporter([](const std::string& message, unsigned) {
+        ShowMessageBox(nullptr, QString::fromStdString(message), QString(), BoxIcon::Exclamation);
+        return 1;
     });
 }
 
@@ -101,12 +72,13 @@ int CorvaneApp::Run() {
     QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/corvane-XXXXXX"));
     if (!folder.isValid()) {
         CMessageException(("Cannot create a temporary folder in " + QDir::tempPath()).toStdString())
-            .ReportError(kMbIconExclamation);
+            .ReportError();
         return 1;
     }
     const QString tempPath = folder.filePath(QStringLiteral("cvtemp.wav"));
 
-    PlayerDialog dialog(tempPath);
+    PlayerSession session(tempPath);
+    PlayerDialog dialog(session);
     HandOverServer server([&dialog](const QByteArray& request) {
         if (request == kHandOverPlay) {
             dialog.OnHandOver();
@@ -117,8 +89,6 @@ int CorvaneApp::Run() {
     // A second player (the first did not answer) leaves the socket to the first.
     if (firstPlayer) server.Listen();
 
-    dialog.SetCloseOnFinish(ReadCloseOnFinish());
-    RestoreVolume();
     dialog.SetStartPath(textToPlay);
     dialog.SetFullScreen(fullScreen);
     if (fullScreen) {

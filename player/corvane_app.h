@@ -19,10 +19,6 @@ class CorvaneApp {
 
     // Name of the single-instance lock of the program at executablePath for this user.
     static QString LockFilePath(const QString& executablePath);
-    // Reads "CloseOnFinish", writing 0 when it is missing or not a number.
-    static bool ReadCloseOnFinish();
-    // Sets the output volume to the one the user chose last, when there is one.
-    static void RestoreVolume();
     // Shows every reported error in a message box titled "Corvane".
     static void InstallMessageBoxReporter();
 

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
@@ -13,50 +12,26 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
-#include <cstdio>
-#include <exception>
-#include <new>
 
-#include "platform/exception.h"
 #include "platform/qt/settings.h"
-#include "platform/wave_out.h"
 #include "player/about_box.h"
+#include "player/dialog_scope.h"
+#include "player/message_box.h"
+#include "player/player_session.h"
 #include "player/skin/bitmap_button.h"
 #include "player/skin/skin.h"
+#include "player/skin/skin_metrics.h"
 #include "player/skin/transparent_static.h"
-#include "player/trace.h"
-#include "sound/wave_converter.h"
 
 namespace {
 
 constexpr int kTimerIntervalMs = 250;
-constexpr int kDefaultWidth = 240;
-constexpr int kDefaultHeight = 320;
-constexpr int kBarHeight = 30;
-// Below this the transport row and the banner would overlap other controls.
-constexpr int kMinimumWidth = 200;
-constexpr int kMinimumSkinHeight = 200;
-constexpr ColorRef kBarColor = 0x1D2C3B;      // dark brown
 constexpr uint32_t kMaxAutoPlayLength = 259;  // characters before the terminating zero
-
-QString TimeText(uint32_t positionSeconds, uint32_t durationSeconds) {
-    return QString::asprintf("%.2u:%.2u / %.2u:%.2u", positionSeconds / 60, positionSeconds % 60,
-                             durationSeconds / 60, durationSeconds % 60);
-}
-
-// RAII for the busy cursor around a conversion.
-class BusyCursor {
-  public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 }  // namespace
 
-PlayerDialog::PlayerDialog(const QString& tempPath, QWidget* parent)
-    : QDialog(parent), tempPath(tempPath) {
+PlayerDialog::PlayerDialog(PlayerSession& session, QWidget* parent)
+    : QDialog(parent), session(session) {
     InitPlayerResources();
     setWindowTitle(QStringLiteral("Corvane"));
     setWindowIcon(QIcon(QStringLiteral(":/corvane.png")));
@@ -70,44 +45,70 @@ PlayerDialog::PlayerDialog(const QString& tempPath, QWidget* parent)
     timer = new QTimer(this);
     timer->setInterval(kTimerIntervalMs);
     connect(timer, &QTimer::timeout, this, &PlayerDialog::OnTimer);
-    setMinimumSize(kMinimumWidth, kMinimumSkinHeight + kBarHeight);
-    resize(kDefaultWidth, kDefaultHeight);
+    setMinimumSize(skin::kMinimumWidth, skin::kMinimumSkinHeight + skin::kBarHeight);
+    resize(skin::kDefaultWidth, skin::kDefaultHeight);
     LayoutControls();
+
+    session.SetReporter([this](const PlayerSession::Report& report) {
+        DialogScope scope(this->session);
+        ShowMessageBox(this, report.message, report.file,
+                       report.stopIcon ? BoxIcon::Stop : BoxIcon::Exclamation);
+    });
+    connect(&session, &PlayerSession::DisplayChanged, this, &PlayerDialog::Refresh);
+    connect(&session, &PlayerSession::BusyChanged, this, [](bool busy) {
+        if (busy) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        } else {
+            QApplication::restoreOverrideCursor();
+        }
+    });
+    connect(&session, &PlayerSession::CloseRequested, this, [this] { done(0); });
+    Refresh();
 }
 
-PlayerDialog::~PlayerDialog() = default;
+PlayerDialog::~PlayerDialog() {
+    session.SetReporter(nullptr);
+}
 
 void PlayerDialog::CreateControls() {
     background = new QLabel(this);
+    background->setObjectName(QStringLiteral("background"));
     background->setAttribute(Qt::WA_TransparentForMouseEvents);
     background->move(0, 0);
 
-    auto button = [this](const char* text, void (PlayerDialog::*handler)()) {
+    auto button = [this](const char* name, const char* text, void (PlayerDialog::*handler)()) {
         auto* b = new BitmapButton(QString::fromLatin1(text), this);
+        b->setObjectName(QLatin1String(name));
         connect(b, &QAbstractButton::clicked, this, handler);
         return b;
     };
+    auto display = [this](const char* name, const char* text) {
+        auto* d = new CTransparentStatic(QString::fromLatin1(text), this);
+        d->setObjectName(QLatin1String(name));
+        return d;
+    };
     // Creation order is the keyboard focus order.
-    fastBackButton = button("FB", &PlayerDialog::OnFastBack);
-    stopButton = button("Stop", &PlayerDialog::OnStop);
-    pauseButton = button("Pause", &PlayerDialog::OnPause);
-    playButton = button("Play", &PlayerDialog::OnPlay);
-    speedButton = button("Speed", &PlayerDialog::OnSpeed);
-    fastForwardButton = button("FF", &PlayerDialog::OnFastForward);
+    fastBackButton = button("fastBack", "FB", &PlayerDialog::OnFastBack);
+    stopButton = button("stop", "Stop", &PlayerDialog::OnStop);
+    pauseButton = button("pause", "Pause", &PlayerDialog::OnPause);
+    playButton = button("play", "Play", &PlayerDialog::OnPlay);
+    speedButton = button("speed", "Speed", &PlayerDialog::OnSpeed);
+    fastForwardButton = button("fastForward", "FF", &PlayerDialog::OnFastForward);
     pauseButton->hide();
 
-    fileNameLine = new QLabel(QStringLiteral("<No File Opened>"), this);
+    fileNameLine = new QLabel(this);
+    fileNameLine->setObjectName(QStringLiteral("fileName"));
     fileNameLine->setTextFormat(Qt::PlainText);
     QPalette palette = fileNameLine->palette();
-    palette.setColor(QPalette::WindowText, ColorFromRef(kDisplayTextColor));
+    palette.setColor(QPalette::WindowText, ColorFromRef(skin::kDisplayTextColor));
     fileNameLine->setPalette(palette);
 
-    timeDisplay = new CTransparentStatic(QStringLiteral("Time"), this);
-    speedDisplay = new CTransparentStatic(QStringLiteral("Speed"), this);
+    timeDisplay = display("time", "Time");
+    speedDisplay = display("speedDisplay", "Speed");
     speedDisplay->hide();
-    volumeDownButton = button("VolumeDown", &PlayerDialog::OnVolumeDown);
-    volumeUpButton = button("VolumeUp", &PlayerDialog::OnVolumeUp);
-    volumeDisplay = new CTransparentStatic(QStringLiteral("vol"), this);
+    volumeDownButton = button("volumeDown", "VolumeDown", &PlayerDialog::OnVolumeDown);
+    volumeUpButton = button("volumeUp", "VolumeUp", &PlayerDialog::OnVolumeUp);
+    volumeDisplay = display("volumeDisplay", "vol");
     background->lower();
 }
 
@@ -115,8 +116,8 @@ void PlayerDialog::CreateBar() {
     bar = new QWidget(this);
     bar->setObjectName(QStringLiteral("menuBar"));
     bar->setAttribute(Qt::WA_StyledBackground);
-    const QColor back = ColorFromRef(kBarColor);
-    const QColor text = ColorFromRef(kDisplayBackColor);
+    const QColor back = ColorFromRef(skin::kBarColor);
+    const QColor text = ColorFromRef(skin::kDisplayBackColor);
     bar->setStyleSheet(QStringLiteral("#menuBar { background: %1; }"
                                       "QPushButton { color: %2; background: transparent;"
                                       " border: none; padding: 4px 10px; font-weight: bold; }"
@@ -127,27 +128,48 @@ void PlayerDialog::CreateBar() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
+    // The window's commands: each key is bound once, on its action, and works whether or not
+    // the menu is open.
+    auto command = [this](const char* name, const QString& text, QKeySequence keys,
+                          void (PlayerDialog::*handler)()) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+        return action;
+    };
+    QAction* openFile = command("openFileAction", QStringLiteral("Open File"),
+                                QKeySequence(Qt::CTRL | Qt::Key_O), &PlayerDialog::OnOpenFile);
+    QAction* saveAs = command("saveAs", QStringLiteral("&Save As..."),
+                              QKeySequence(Qt::CTRL | Qt::Key_S), &PlayerDialog::OnSaveAs);
+
     // Neither bar button answers Enter: the keyboard belongs to the transport.
-    auto* openButton = new QPushButton(QStringLiteral("Open File"), bar);
+    auto* openButton = new QPushButton(openFile->text(), bar);
+    openButton->setObjectName(QStringLiteral("openFile"));
     openButton->setFocusPolicy(Qt::NoFocus);
     openButton->setAutoDefault(false);
-    connect(openButton, &QPushButton::clicked, this, &PlayerDialog::OnOpenFile);
+    connect(openButton, &QPushButton::clicked, openFile, &QAction::trigger);
 
     menu = new QMenu(this);
-    QAction* saveAs = menu->addAction(QStringLiteral("&Save As..."), this, &PlayerDialog::OnSaveAs);
-    saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    menu->addAction(saveAs);
     closeOnFinishAction = menu->addAction(QStringLiteral("&Close On Finish"));
+    closeOnFinishAction->setObjectName(QStringLiteral("closeOnFinish"));
     closeOnFinishAction->setCheckable(true);
     // The handler decides the new state; the automatic toggle is undone first.
     connect(closeOnFinishAction, &QAction::triggered, this, [this] {
-        closeOnFinishAction->setChecked(closeOnFinish);
+        closeOnFinishAction->setChecked(session.CloseOnFinish());
         OnCloseOnFinish();
     });
     menu->addSeparator();
-    menu->addAction(QStringLiteral("Check For &Update"), this, &PlayerDialog::OnCheckForUpdate);
-    menu->addAction(QStringLiteral("&About Corvane"), this, &PlayerDialog::OnAbout);
+    menu->addAction(QStringLiteral("Check For &Update"), this, &PlayerDialog::OnCheckForUpdate)
+        ->setObjectName(QStringLiteral("checkForUpdate"));
+    menu->addAction(QStringLiteral("&About Corvane"), this, &PlayerDialog::OnAbout)
+        ->setObjectName(QStringLiteral("about"));
 
     auto* menuButton = new QPushButton(QStringLiteral("Menu"), bar);
+    menuButton->setObjectName(QStringLiteral("menuButton"));
     menuButton->setFocusPolicy(Qt::NoFocus);
     menuButton->setAutoDefault(false);
     menuButton->setMenu(menu);
@@ -163,273 +185,78 @@ void PlayerDialog::CreateShortcuts() {
         s->setContext(Qt::WindowShortcut);
         connect(s, &QShortcut::activated, this, handler);
     };
-    shortcut(QKeySequence(Qt::Key_Space), [this] { TogglePlayPause(); });
+    shortcut(QKeySequence(Qt::Key_Space), [this] { session.TogglePlayPause(); });
     shortcut(QKeySequence(Qt::Key_Left), [this] { OnFastBack(); });
     shortcut(QKeySequence(Qt::Key_Right), [this] { OnFastForward(); });
     shortcut(QKeySequence(Qt::Key_Up), [this] { OnVolumeUp(); });
     shortcut(QKeySequence(Qt::Key_Down), [this] { OnVolumeDown(); });
     shortcut(QKeySequence(Qt::Key_S), [this] { OnSpeed(); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_O), [this] { OnOpenFile(); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { OnSaveAs(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { reject(); });
     shortcut(QKeySequence(Qt::Key_F1), [this] { OnHelpRequest(); });
     // Escape closes the window through QDialog's own handling.
-}
-
-int PlayerDialog::BarHeight() const {
-    return kBarHeight;
-}
-
-QString PlayerDialog::ScratchPath() const {
-    return tempPath + QStringLiteral(".part");
 }
 
 void PlayerDialog::OnInitDialog() {
     if (initialised) return;
     initialised = true;
     LayoutControls();
-    SetTime(0, 0);
-    volumePercent = ReadVolumePercent();
-    ShowVolume();
-    closeOnFinishAction->setChecked(closeOnFinish);
-    if (startPath.isEmpty()) {
-        SetFileNameLine(QStringLiteral("<No File Opened>"));
-        playButton->setFocus();
-    } else {
-        QString name;
-        SplitDisplayTag(startPath, &startPath, &name);
-        OpenSourceShowing(startPath, name);
-        pauseButton->setFocus();
-    }
+    closeOnFinishAction->setChecked(session.CloseOnFinish());
+    playButton->setFocus();
+    session.Start(startPath);
     timer->start();
 }
 
-void PlayerDialog::SplitDisplayTag(const QString& text, QString* path, QString* name) {
-    static const QString kTagStart = QStringLiteral("<cvnm:");
-    const qsizetype start = text.indexOf(kTagStart);
-    const qsizetype end = text.indexOf(QLatin1Char('>'));
-    if (start < 0 || end < 0) {
-        *path = text;
-        name->clear();
-        return;
+void PlayerDialog::Refresh() {
+    const PlayerSession::Display& d = session.GetDisplay();
+    fileNameLine->setText(d.fileName);
+    timeDisplay->SetText(d.time);
+    volumeDisplay->SetText(d.volume);
+    speedDisplay->SetText(d.speed);
+    speedDisplay->setVisible(!d.speed.isEmpty());
+    // The button that stands in the shared place takes the keyboard focus with it.
+    BitmapButton* shown = d.pauseShown ? pauseButton : playButton;
+    BitmapButton* hidden = d.pauseShown ? playButton : pauseButton;
+    if (shown->isHidden()) {
+        shown->show();
+        shown->setFocus();
+        hidden->hide();
     }
-    const qsizetype nameStart = start + kTagStart.size();
-    *name = end > nameStart ? text.mid(nameStart, end - nameStart) : QString();
-    *path = text.left(start);
-}
-
-void PlayerDialog::OpenSourceShowing(const QString& path, const QString& name) {
-    const uint64_t before = opensStarted;
-    OpenSource(path);
-    if (!name.isEmpty() && opensStarted == before + 1) SetFileNameLine(name);
-}
-
-void PlayerDialog::OpenSource(const QString& path) {
-    ++opensStarted;
-    if (player) {
-        player->Stop();
-        player.reset();
-    }
-    // Convert into a scratch file and put it in place only when the whole conversion
-    // succeeded, so a failed open keeps the previous recording playable. The converter is
-    // gone before anything is reported: the message box runs an event loop in which another
-    // hand-over may start a conversion.
-    const QString scratch = ScratchPath();
-    ExceptionPtr error;
-    {
-        BusyCursor busy;
-        error = CatchException([&] {
-            WaveConverter converter(QFile::encodeName(path).toStdString(),
-                                    QFile::encodeName(scratch).toStdString());
-            converter.Convert();
-        });
-    }
-    if (error) {
-        QFile::remove(scratch);
-        error->ReportError(0);
-        return;
-    }
-    // rename() replaces tempPath in one step: if it fails, the old recording is still there.
-    if (std::rename(QFile::encodeName(scratch).constData(),
-                    QFile::encodeName(tempPath).constData()) != 0) {
-        QFile::remove(scratch);
-        ReportText(QStringLiteral("Cannot create file ") + tempPath, kMbIconExclamation);
-        return;
-    }
-    sourcePath = path;
-    Trace(QStringLiteral("open ") + path);
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    sourceName = slash < 0 ? path : path.mid(slash + 1);
-    SetFileNameLine(sourceName);
-    OnPlay();
-}
-
-void PlayerDialog::StorePlayer(std::unique_ptr<WavePlayer> newPlayer) {
-    player = std::move(newPlayer);
-    lastShownSecond = -1;
 }
 
 void PlayerDialog::OnPlay() {
-    if (player && player->GetState() == Paused) {
-        player->Resume();
-        ShowPause();
-        Trace(QStringLiteral("play"));
-        return;
-    }
-    if (sourcePath.isEmpty()) return;
-    player.reset();
-    std::unique_ptr<WavePlayer> created;
-    if (ExceptionPtr error = CatchException([&] {
-            created = std::make_unique<WavePlayer>(QFile::encodeName(tempPath).toStdString());
-        })) {
-        lastShownSecond = -1;
-        error->ReportError(0);
-        return;
-    }
-    StorePlayer(std::move(created));
-    if (ExceptionPtr error = CatchException([&] { player->Play(); })) {
-        // The player stays, stopped; pressing Play again builds a fresh one.
-        error->ReportError(kMbIconStop);
-        return;
-    }
-    ShowPause();
-    Trace(QStringLiteral("play"));
+    session.Play();
 }
 
 void PlayerDialog::OnPause() {
-    if (!player || player->GetState() != Playing) return;
-    player->Pause();
-    ShowPlay();
+    session.Pause();
 }
 
 void PlayerDialog::OnStop() {
-    if (!player) {
-        SetTime(0, 0);
-        return;
-    }
-    if (player->GetState() == Playing || player->GetState() == Paused) player->Stop();
-    Trace(QStringLiteral("stop"));
-    SetTime(0, player->GetDuration() / 1000);
-    player.reset();
-    ShowPlay();
-    speedDisplay->hide();
-}
-
-void PlayerDialog::TogglePlayPause() {
-    if (player && player->GetState() == Playing) {
-        OnPause();
-    } else {
-        OnPlay();
-    }
-}
-
-void PlayerDialog::ShowPlay() {
-    playButton->show();
-    playButton->setFocus();
-    pauseButton->hide();
-}
-
-void PlayerDialog::ShowPause() {
-    pauseButton->show();
-    pauseButton->setFocus();
-    playButton->hide();
+    session.Stop();
 }
 
 void PlayerDialog::OnFastBack() {
-    if (!player) return;
-    const uint32_t d = player->GetDuration();
-    const uint32_t p = player->GetPosition();
-    const uint32_t t = d / 10;
-    player->Seek(p > t ? p - t : 0);
+    session.FastBack();
 }
 
 void PlayerDialog::OnFastForward() {
-    if (!player) return;
-    const uint32_t d = player->GetDuration();
-    const uint32_t p = player->GetPosition();
-    const uint32_t t = d / 10;
-    uint32_t n = p + t;
-    // Past the end: one second before the end, or the start of a recording under a second.
-    if (n > d) n = d >= 1000 ? d - 1000 : 0;
-    player->Seek(n);
+    session.FastForward();
 }
 
 void PlayerDialog::OnSpeed() {
-    if (!player) return;
-    uint32_t n = player->GetSpeed() + 1;
-    if (n > 3) n = 1;
-    player->SetSpeed(n);
-    if (n <= 1) {
-        speedDisplay->hide();
-    } else {
-        speedDisplay->SetText(QStringLiteral("x%1").arg(n));
-        speedDisplay->show();
-    }
-}
-
-uint32_t PlayerDialog::ReadVolumePercent() {
-    const uint32_t low = WaveOutGetVolume() & 0xFFFF;
-    const uint32_t p = low * 100 / 65535;
-    const uint32_t r = p / 10 * 10;
-    return p - r > 5 ? r + 10 : r;
-}
-
-void PlayerDialog::ApplyVolumePercent(uint32_t percent) {
-    uint32_t v = std::min<uint32_t>(percent, 100) * 65535 / 100;
-    if (v < 16) v |= 1;
-    // Both channels: a stereo recording keeps its right channel.
-    WaveOutSetVolume(v | (v << 16));
+    session.CycleSpeed();
 }
 
 void PlayerDialog::OnVolumeUp() {
-    if (volumePercent >= 100) return;
-    volumePercent += 10;
-    ApplyVolumePercent(volumePercent);
-    ShowVolume();
-    OpenCorvaneSettings()->setValue(QStringLiteral("Volume"), volumePercent);
+    session.VolumeUp();
 }
 
 void PlayerDialog::OnVolumeDown() {
-    if (volumePercent < 10) return;
-    volumePercent -= 10;
-    ApplyVolumePercent(volumePercent);
-    ShowVolume();
-    OpenCorvaneSettings()->setValue(QStringLiteral("Volume"), volumePercent);
-}
-
-void PlayerDialog::ShowVolume() {
-    volumeDisplay->SetText(QStringLiteral("%1%").arg(volumePercent));
+    session.VolumeDown();
 }
 
 void PlayerDialog::OnTimer() {
-    const uint32_t p = ReadVolumePercent();
-    if (p != volumePercent) {
-        volumePercent = p;
-        ShowVolume();
-    }
-    if (!player) {
-        lastShownSecond = -1;
-        return;
-    }
-    const uint32_t d = player->GetDuration();
-    const uint32_t s = player->GetPosition() / 1000;
-    if (static_cast<int64_t>(s) != lastShownSecond) {
-        lastShownSecond = static_cast<int32_t>(s);
-        SetTime(s, d / 1000);
-    }
-    if (player->IsFinished()) {
-        OnStop();
-        if (closeOnFinish) done(0);
-    }
-}
-
-void PlayerDialog::SetTime(uint32_t positionSeconds, uint32_t durationSeconds) {
-    timeDisplay->SetText(TimeText(positionSeconds, durationSeconds));
-}
-
-void PlayerDialog::SetFileNameLine(const QString& text) {
-    fileNameLine->setText(text);
-    Trace(QStringLiteral("name ") + text);
+    session.Tick();
 }
 
 void PlayerDialog::OnActivate(bool active) {
@@ -440,12 +267,15 @@ void PlayerDialog::OnActivate(bool active) {
 
 void PlayerDialog::OnTap(int x, int y) {
     const int W = width();
-    if (x <= 28 && y <= 28) {
+    if (x <= skin::kMenuCorner && y <= skin::kMenuCorner) {
         // The corner opens the program's own menu.
         menu->popup(mapToGlobal(QPoint(x, y)));
         return;
     }
-    if (W - 25 < x && x < W - 8 && 9 <= y && y <= 22) done(Accepted);
+    if (W - skin::kCloseAreaLeft < x && x < W - skin::kCloseAreaRight && skin::kCloseAreaTop <= y &&
+        y <= skin::kCloseAreaBottom) {
+        done(Accepted);
+    }
 }
 
 void PlayerDialog::OnHandOver() {
@@ -463,16 +293,10 @@ void PlayerDialog::OnHandOver() {
         settings->remove(key);
         settings->sync();
     }
-    // sourcePath changes only when the open succeeds, so Save As always copies the recording
-    // that tempPath holds.
-    QString path;
-    QString name;
-    SplitDisplayTag(text, &path, &name);
     if (aboutBox) aboutBox->done(2);
-    OnStop();
     BringToFront();
-    OpenSourceShowing(path, name);
-    pauseButton->setFocus();
+    session.HandOver(text);
+    if (pauseButton->isVisible()) pauseButton->setFocus();
 }
 
 void PlayerDialog::BringToFront() {
@@ -484,7 +308,7 @@ void PlayerDialog::BringToFront() {
 
 void PlayerDialog::done(int result) {
     timer->stop();
-    player.reset();  // silence at once, before the caller gets control back
+    session.Shutdown();  // silence at once, before the caller gets control back
     QDialog::done(result);
 }
 
@@ -513,52 +337,5 @@ void PlayerDialog::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.size() != 1 || !urls.first().isLocalFile()) return;
     event->acceptProposedAction();
-    OpenSource(urls.first().toLocalFile());
-}
-
-QWidget* PlayerDialog::Control(int id) const {
-    switch (id) {
-        case kIdPause:
-            return pauseButton;
-        case kIdPlay:
-            return playButton;
-        case kIdStop:
-            return stopButton;
-        case kIdFileName:
-            return fileNameLine;
-        case kIdFastBack:
-            return fastBackButton;
-        case kIdSpeed:
-            return speedButton;
-        case kIdFastForward:
-            return fastForwardButton;
-        case kIdTime:
-            return timeDisplay;
-        case kIdSpeedDisplay:
-            return speedDisplay;
-        case kIdBackground:
-            return background;
-        case kIdVolumeUp:
-            return volumeUpButton;
-        case kIdVolumeDisplay:
-            return volumeDisplay;
-        case kIdVolumeDown:
-            return volumeDownButton;
-        default:
-            return nullptr;
-    }
-}
-
-QString PlayerDialog::ControlText(int id) const {
-    if (id == kIdFileName) return fileNameLine->text();
-    if (auto* display = qobject_cast<CTransparentStatic*>(Control(id))) return display->Text();
-    return {};
-}
-
-void PlayerDialog::ReportText(const QString& text, unsigned style) {
-    CMessageException(text.toStdString()).ReportError(style);
-}
-
-CAboutBox* PlayerDialog::AboutBox() const {
-    return aboutBox.data();
+    session.OpenSource(urls.first().toLocalFile());
 }

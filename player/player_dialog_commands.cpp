@@ -7,128 +7,68 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QUrl>
 
-#include "platform/file.h"
-#include "platform/qt/settings.h"
 #include "player/about_box.h"
+#include "player/dialog_scope.h"
+#include "player/message_box.h"
 #include "player/player_dialog.h"
+#include "player/player_session.h"
 
 #ifndef CORVANE_UPDATE_BASE
-#define CORVANE_UPDATE_BASE "https://corvane.example.org"
+#define CORVANE_UPDATE_BASE ""
 #endif
 
-namespace {
-
-// True when a and b name the same file: the same inode when both exist, else the same
-// absolute path once the folders' links are resolved.
-bool SameFile(const QString& a, const QString& b) {
-    if (QFileInfo::exists(a) && QFileInfo::exists(b)) {
-        return IsSameExistingFile(QFile::encodeName(a).toStdString(),
-                                  QFile::encodeName(b).toStdString());
-    }
-    auto resolved = [](const QString& path) {
-        const QFileInfo info(path);
-        const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-        return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') +
-               info.fileName();
-    };
-    return resolved(a) == resolved(b);
-}
-
-// Copies source over destination through a temporary file that replaces the destination
-// only when the whole copy succeeded.
-bool CopyFileSafely(const QString& source, const QString& destination) {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) return false;
-    QSaveFile out(destination);
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    QByteArray block;
-    while (!(block = in.read(1 << 16)).isEmpty()) {
-        if (out.write(block) != block.size()) {
-            out.cancelWriting();
-            break;
-        }
-    }
-    if (in.error() != QFileDevice::NoError) out.cancelWriting();
-    return out.commit();
-}
-
-// True when ext cannot stand in a name filter's pattern list.
-bool BreaksFilter(const QString& ext) {
-    if (ext.isEmpty()) return true;
-    for (QChar c : ext) {
-        if (c.isSpace() || QStringLiteral("()[]*?;").contains(c)) return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 void PlayerDialog::OnOpenFile() {
-    const QString path = AskOpenPath();
-    if (!path.isEmpty()) OpenSource(path);
-}
-
-QString PlayerDialog::AskOpenPath() {
+    // The scope lasts until the chosen file plays, so Close On Finish cannot end the program
+    // between the choice and the open.
+    DialogScope scope(session);
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(
         {QStringLiteral("Wav Files (*.wav)"), QStringLiteral("GSM Files (*.gsm)")});
-    fileDialog = &dialog;
-    const bool confirmed = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-    fileDialog = nullptr;
-    return confirmed ? dialog.selectedFiles().first() : QString();
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    session.OpenSource(dialog.selectedFiles().first());
 }
 
 void PlayerDialog::OnSaveAs() {
     // What is saved is fixed now: a hand-over while the dialog is open must not change it.
-    const QString source = sourcePath;
-    if (source.isEmpty()) return;
-    const QString name = sourceName;
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString base = dot < 0 ? QString() : name.left(dot);
-    const QString ext = dot < 0 ? name : name.mid(dot + 1);
-    const QString filter = BreaksFilter(ext) ? QStringLiteral("Sound File (*)")
-                                             : QStringLiteral("Sound File (*.%1)").arg(ext);
-    const QString chosen = AskSavePath(base, ext, filter);
-    if (chosen.isEmpty()) return;
-    if (SameFile(chosen, source)) return;  // the file is already there
-    const bool ownFile = SameFile(chosen, tempPath) || SameFile(chosen, ScratchPath());
-    if (ownFile || !CopyFileSafely(source, chosen)) {
-        ReportText(QStringLiteral("Cannot save file ") + chosen.trimmed(), kMbIconExclamation);
-    }
-}
-
-QString PlayerDialog::AskSavePath(const QString& base, const QString& ext, const QString& filter) {
+    const std::optional<PlayerSession::SaveQuestion> question = session.SaveAsQuestion();
+    if (!question) return;
+    DialogScope scope(session);
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(filter);
-    if (!BreaksFilter(ext)) dialog.setDefaultSuffix(ext);
-    dialog.selectFile(base);
-    fileDialog = &dialog;
-    const bool confirmed = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-    fileDialog = nullptr;
-    return confirmed ? dialog.selectedFiles().first() : QString();
+    dialog.setNameFilter(question->filter);
+    dialog.setDefaultSuffix(question->suffix);
+    dialog.selectFile(question->base);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    session.SaveCopy(question->source, dialog.selectedFiles().first());
 }
 
 void PlayerDialog::OnCloseOnFinish() {
-    closeOnFinish = !closeOnFinish;
-    closeOnFinishAction->setChecked(closeOnFinish);
-    OpenCorvaneSettings()->setValue(QStringLiteral("CloseOnFinish"), closeOnFinish ? 1 : 0);
-}
-
-QUrl PlayerDialog::UpdateAddress() {
-    return QUrl(QStringLiteral(CORVANE_UPDATE_BASE "/update.jsp?prod=Corvane_PPCw&ver=5.6"));
+    session.SetCloseOnFinish(!session.CloseOnFinish());
+    closeOnFinishAction->setChecked(session.CloseOnFinish());
 }
 
 void PlayerDialog::OnCheckForUpdate() {
-    OpenUrl(UpdateAddress());
+    const QString base = QStringLiteral(CORVANE_UPDATE_BASE);
+    if (!base.isEmpty()) {
+        QDesktopServices::openUrl(
+            QUrl(base + QStringLiteral("/update.jsp?prod=Corvane_PPCw&ver=5.6")));
+        return;
+    }
+    // A build without an update service of its own is updated with the system.
+    DialogScope scope(session);
+    ShowMessageBox(this,
+                   QStringLiteral("This copy of Corvane is updated through your system's "
+                                  "package manager, together with the rest of your software."),
+                   QString(), BoxIcon::Information);
 }
 
 void PlayerDialog::OnAbout() {
+    DialogScope scope(session);
     CAboutBox box(this);
     aboutBox = &box;
     box.exec();
@@ -142,15 +82,12 @@ QString PlayerDialog::HelpPagePath() const {
         if (QFileInfo::exists(candidate)) return QDir::cleanPath(candidate);
     }
     // Not installed beside the program: the copy built into it, written next to tempPath.
-    const QString copy = QFileInfo(tempPath).absolutePath() + QStringLiteral("/corvane.htm");
+    const QString copy =
+        QFileInfo(session.TempPath()).absolutePath() + QStringLiteral("/corvane.htm");
     if (!QFileInfo::exists(copy)) QFile::copy(QStringLiteral(":/corvane.htm"), copy);
     return copy;
 }
 
 void PlayerDialog::OnHelpRequest() {
-    OpenUrl(QUrl::fromLocalFile(HelpPagePath()));
-}
-
-void PlayerDialog::OpenUrl(const QUrl& url) {
-    QDesktopServices::openUrl(url);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(HelpPagePath()));
 }

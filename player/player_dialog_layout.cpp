@@ -6,72 +6,62 @@
 #include "player/player_dialog.h"
 #include "player/skin/bitmap_button.h"
 #include "player/skin/skin.h"
+#include "player/skin/skin_metrics.h"
 #include "player/skin/transparent_static.h"
-
-namespace {
-
-constexpr int kDisplayFontPixels = 12;
-
-struct ButtonPlace {
-    int dx;  // from the centre C = W / 2
-    int dy;  // from the bottom H
-    int width, height;
-    int up, pressed, focused, disabled;
-};
-
-}  // namespace
 
 void PlayerDialog::LayoutControls() {
     const int W = width();
-    const int H = height() - BarHeight();
+    const int H = height() - skin::kBarHeight;
     const qreal ratio = devicePixelRatioF();
 
-    bar->setGeometry(0, H, W, BarHeight());
+    bar->setGeometry(0, H, W, skin::kBarHeight);
 
-    backgroundBitmap = ComposeBackground(W, H, ratio);
-    if (!backgroundBitmap.isNull()) {
-        background->setPixmap(backgroundBitmap);
+    const QPixmap composed = ComposeBackground(W, H, ratio);
+    if (!composed.isNull()) {
+        background->setPixmap(composed);
         background->setGeometry(0, 0, W, H);
     }
 
     const int C = W / 2;
-    auto place = [&](BitmapButton* button, const ButtonPlace& p) {
+    auto place = [&](BitmapButton* button, const skin::ButtonPlace& p) {
         button->setGeometry(C + p.dx, H - p.dy, p.width, p.height);
         button->SetImages(LoadSkinBitmap(p.up, ratio), LoadSkinBitmap(p.pressed, ratio),
                           LoadSkinBitmap(p.focused, ratio), LoadSkinBitmap(p.disabled, ratio));
     };
-    place(playButton, {-19, 44, 38, 38, kPlayUp, kPlayPressed, kPlayFocused, kPlayUp});
-    place(fastBackButton, {-78, 34, 24, 17, kFbUp, kFbPressed, kFbFocused, kFbUp});
-    place(stopButton, {-51, 34, 32, 17, kStopUp, kStopPressed, kStopFocused, kStopUp});
-    place(pauseButton, {-19, 44, 38, 38, kPauseUp, kPausePressed, kPauseFocused, kPauseUp});
-    place(speedButton, {19, 34, 32, 17, kSpeedUp, kSpeedPressed, kSpeedFocused, kSpeedUp});
-    place(fastForwardButton, {54, 34, 24, 17, kFfUp, kFfPressed, kFfFocused, kFfUp});
-    place(volumeDownButton,
-          {-12, 78, 14, 14, kVolumeDownUp, kVolumeDownUp, kVolumeDownFocused, kVolumeDownUp});
-    place(volumeUpButton,
-          {40, 78, 14, 14, kVolumeUpUp, kVolumeUpUp, kVolumeUpFocused, kVolumeUpUp});
+    place(playButton, skin::kPlayPlace);
+    place(fastBackButton, skin::kFastBackPlace);
+    place(stopButton, skin::kStopPlace);
+    place(pauseButton, skin::kPausePlace);
+    place(speedButton, skin::kSpeedPlace);
+    place(fastForwardButton, skin::kFastForwardPlace);
+    place(volumeDownButton, skin::kVolumeDownPlace);
+    place(volumeUpButton, skin::kVolumeUpPlace);
 
     const CTransparentStatic::TextFormat formats[] = {
         CTransparentStatic::Left, CTransparentStatic::Right, CTransparentStatic::Centre};
     CTransparentStatic* displays[] = {timeDisplay, speedDisplay, volumeDisplay};
     for (int i = 0; i < 3; ++i) {
         displays[i]->SetTextFormat(formats[i]);
-        displays[i]->SetBackColor(kDisplayBackColor);
-        displays[i]->SetTextColor(kDisplayTextColor);
+        displays[i]->SetBackColor(skin::kDisplayBackColor);
+        displays[i]->SetTextColor(skin::kDisplayTextColor);
     }
 
     // Font A (bold) for the displays, font B (the dialog's weight) for the file-name line,
     // both with 12-pixel characters, antialiased.
     QFont fontA = font();
-    fontA.setPixelSize(kDisplayFontPixels);
+    fontA.setPixelSize(skin::kDisplayFontPixels);
     fontA.setStyleStrategy(QFont::PreferAntialias);
     QFont fontB = fontA;
     fontA.setWeight(QFont::Bold);
     for (CTransparentStatic* display : displays) display->setFont(fontA);
     fileNameLine->setFont(fontB);
 
-    fileNameLine->setGeometry(10, H - 110, W - 20, 16);
-    timeDisplay->setGeometry(7, H - 78, C - 19, 14);
-    speedDisplay->setGeometry(W - 30, H - 78, 22, 14);
-    volumeDisplay->setGeometry(C + 2, H - 78, 38, 14);
+    fileNameLine->setGeometry(skin::kFileNameX, H - skin::kFileNameDy, W - 2 * skin::kFileNameX,
+                              skin::kFileNameHeight);
+    const int displayY = H - skin::kDisplayDy;
+    timeDisplay->setGeometry(skin::kTimeX, displayY, C + skin::kPlayPlace.dx, skin::kDisplayHeight);
+    speedDisplay->setGeometry(W - skin::kSpeedDisplayFromRight, displayY, skin::kSpeedDisplayWidth,
+                              skin::kDisplayHeight);
+    volumeDisplay->setGeometry(C + skin::kVolumeDisplayDx, displayY, skin::kVolumeDisplayWidth,
+                               skin::kDisplayHeight);
 }

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 
+#include "player/skin/skin_metrics.h"
+
 namespace {
 
 struct NamedBitmap {
@@ -111,11 +113,13 @@ QPixmap ComposeBackground(int width, int height, qreal devicePixelRatio) {
     draw(kRightEdge, [&](int w, int) { return QRect(W - w, 0, w, H); });
     draw(kTopRight, [&](int w, int h) { return QRect(W - w, 0, w, h); });
     draw(kBottomRight, [&](int w, int h) { return QRect(W - w, H - h, w, h); });
-    draw(kTitleLogo, [&](int w, int h) { return QRect(6, 5, w, h); });
-    draw(kBanner, [&](int w, int h) { return QRect(std::max((W - w) / 3, 8), 44, w, h); });
+    using namespace skin;
+    draw(kTitleLogo, [&](int w, int h) { return QRect(kTitleLogoX, kTitleLogoY, w, h); });
+    draw(kBanner,
+         [&](int w, int h) { return QRect(std::max((W - w) / 3, kBannerMinX), kBannerY, w, h); });
     draw(kTransportPanel, [&](int w, int h) { return QRect((W - w) / 2, H - h, w, h); });
-    draw(kDurationLabel, [&](int w, int h) { return QRect(7, H - 88, w, h); });
-    draw(kVolumeLabel, [&](int w, int h) { return QRect(W / 2, H - 88, w, h); });
-    draw(kCloseBox, [&](int w, int h) { return QRect(W - 25, 8, w, h); });
+    draw(kDurationLabel, [&](int w, int h) { return QRect(kDurationLabelX, H - kLabelDy, w, h); });
+    draw(kVolumeLabel, [&](int w, int h) { return QRect(W / 2, H - kLabelDy, w, h); });
+    draw(kCloseBox, [&](int w, int h) { return QRect(W - kCloseBoxFromRight, kCloseBoxY, w, h); });
     return target;
 }

@@ -1,5 +1,7 @@
 #include "player/skin/transparent_static.h"
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QPainter>
 
 QColor ColorFromRef(ColorRef color) {
@@ -17,16 +19,31 @@ void CTransparentStatic::SetText(const QString& text) {
     update();
 }
 
+QRect CTransparentStatic::TextRect() const {
+    // A small inner margin keeps left- and right-aligned text off the control's edge.
+    const int margin = textFormat == Centre ? 0 : 2;
+    return rect().adjusted(margin, 0, -margin, 0);
+}
+
+QFont CTransparentStatic::DrawingFont() const {
+    constexpr int kSmallestPixels = 6;
+    QFont drawn = font();
+    const int room = TextRect().width();
+    int pixels = drawn.pixelSize() > 0 ? drawn.pixelSize() : QFontInfo(drawn).pixelSize();
+    while (pixels > kSmallestPixels && QFontMetrics(drawn).horizontalAdvance(text_) > room) {
+        drawn.setPixelSize(--pixels);
+    }
+    return drawn;
+}
+
 void CTransparentStatic::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), ColorFromRef(backColor));
     painter.setPen(ColorFromRef(textColor));
-    painter.setFont(font());
+    painter.setFont(DrawingFont());
     Qt::Alignment horizontal = Qt::AlignLeft;
     if (textFormat == Centre) horizontal = Qt::AlignHCenter;
     if (textFormat == Right) horizontal = Qt::AlignRight;
-    // A small inner margin keeps left- and right-aligned text off the control's edge.
-    const int margin = textFormat == Centre ? 0 : 2;
-    painter.drawText(rect().adjusted(margin, 0, -margin, 0),
+    painter.drawText(TextRect(),
                      static_cast<int>(horizontal | Qt::AlignVCenter | Qt::TextSingleLine), text_);
 }

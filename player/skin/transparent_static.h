@@ -1,6 +1,6 @@
 // A one-line text display drawn in its own colours: the whole control filled with
-// backColor, the text in textColor, placed by textFormat. Text is always plain and is
-// clipped at the control's edge, never wrapped.
+// backColor, the text in textColor, placed by textFormat. Text is always plain and never
+// wrapped; a text wider than the control is drawn in a smaller font rather than clipped.
 #pragma once
 
 #include <QWidget>
@@ -9,10 +9,6 @@
 // A colour as 0x00BBGGRR.
 using ColorRef = uint32_t;
 QColor ColorFromRef(ColorRef color);
-
-// The colours of the player's value displays: a light cream ground and brown text.
-inline constexpr ColorRef kDisplayBackColor = 0xDDEAF5;
-inline constexpr ColorRef kDisplayTextColor = 0x427294;
 
 class CTransparentStatic : public QWidget {
     Q_OBJECT
@@ -32,6 +28,11 @@ class CTransparentStatic : public QWidget {
     // Sets the text and repaints when it changed.
     void SetText(const QString& text);
     const QString& Text() const { return text_; }
+
+    // Where the text is drawn, and the font it is drawn with: the control's own font, made
+    // smaller when the text would not fit in it.
+    QRect TextRect() const;
+    QFont DrawingFont() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

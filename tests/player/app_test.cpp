@@ -33,22 +33,6 @@ TEST_F(AppTest, CommandLineIsEverythingAfterTheProgramNameJoinedByBlanks) {
     EXPECT_TRUE(full);
 }
 
-TEST_F(AppTest, CloseOnFinishIsReadOrCreatedAsZero) {
-    EXPECT_FALSE(CorvaneApp::ReadCloseOnFinish());
-    EXPECT_EQ(OpenCorvaneSettings()->value("CloseOnFinish").toString(), "0");
-    OpenCorvaneSettings()->setValue("CloseOnFinish", 1);
-    EXPECT_TRUE(CorvaneApp::ReadCloseOnFinish());
-    OpenCorvaneSettings()->setValue("CloseOnFinish", "garbage");
-    EXPECT_FALSE(CorvaneApp::ReadCloseOnFinish());
-    EXPECT_EQ(OpenCorvaneSettings()->value("CloseOnFinish").toString(), "0");
-}
-
-TEST_F(AppTest, TheVolumeTheUserSetComesBackAtTheNextStart) {
-    OpenCorvaneSettings()->setValue("Volume", 30);
-    CorvaneApp::RestoreVolume();
-    EXPECT_EQ(PlayerDialog::ReadVolumePercent(), 30u);
-}
-
 TEST_F(AppTest, LockNamesDifferByExecutable) {
     EXPECT_NE(CorvaneApp::LockFilePath("/a/corvane"), CorvaneApp::LockFilePath("/b/corvane"));
     EXPECT_EQ(CorvaneApp::LockFilePath("/a/corvane"), CorvaneApp::LockFilePath("/a//corvane"));

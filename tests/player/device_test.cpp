@@ -1,7 +1,5 @@
-// The window against a scripted audio device: a device that cannot be opened, and the
-// engine's end of data seen by the timer.
-#include <QTimer>
-
+// The session against a scripted audio device: a device that cannot be opened, and the
+// engine's end of data seen by the tick.
 #include "platform/qt/settings.h"
 #include "platform/wave_out_backend.h"
 #include "platform/wave_out_fake.h"
@@ -10,14 +8,14 @@
 namespace playertest {
 namespace {
 
-class DeviceTest : public PlayerTest {
+class DeviceTest : public SessionTest {
   protected:
     void SetUp() override {
-        PlayerTest::SetUp();
         previous = SetWaveOutBackend(&device);
+        SessionTest::SetUp();
     }
     void TearDown() override {
-        PlayerTest::TearDown();  // the window and its player go first
+        SessionTest::TearDown();  // the session and its player go first
         SetWaveOutBackend(previous);
     }
 
@@ -25,63 +23,43 @@ class DeviceTest : public PlayerTest {
     WaveOutBackend* previous = nullptr;
 };
 
-TEST_F(DeviceTest, PlayErrorIsReportedWithTheStopIconAndPlayStaysVisible) {
+// After "Cannot open sound device." the transport changes nothing it shows; Play tries again.
+TEST_F(DeviceTest, PlayErrorIsReportedWithTheStopIconAndChangesNoDisplay) {
     device.SetDeviceCount(0);
-    dialog->OpenSource(Q(MakeWave("quiet.wav", 2000)));
+    const std::string path = MakeWave("quiet.wav", 20000);
+    session->HandOver(Q(path) + "<cvnm:Quiet>");
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].message, "Cannot open sound device.");
-    EXPECT_EQ(reports[0].style, kMbIconStop);
-    ASSERT_NE(dialog->Player(), nullptr);
-    EXPECT_EQ(dialog->Player()->GetState(), Stopped);
-    EXPECT_FALSE(dialog->Control(kIdPlay)->isHidden());
-    EXPECT_TRUE(dialog->Control(kIdPause)->isHidden());
+    EXPECT_EQ(reports[0].file, Q(path));
+    EXPECT_TRUE(reports[0].stopIcon);
+    EXPECT_EQ(session->GetDisplay().fileName, "Quiet");
+    EXPECT_FALSE(session->GetDisplay().pauseShown);
 
-    dialog->OnFastForward();  // harmless without a device
-    dialog->OnSpeed();
-    dialog->OnPause();
-    EXPECT_EQ(dialog->Player()->GetState(), Stopped);
+    session->FastForward();
+    session->CycleSpeed();
+    session->Pause();
+    session->Tick();
+    EXPECT_EQ(session->GetDisplay().time, "00:00 / 00:20");
+    EXPECT_EQ(session->GetDisplay().speed, "");
+    EXPECT_EQ(session->Speed(), 1u);
 
     device.SetDeviceCount(1);
-    dialog->OnPlay();  // a fresh player, now with a device
-    ASSERT_NE(dialog->Player(), nullptr);
-    EXPECT_EQ(dialog->Player()->GetState(), Playing);
+    session->Play();  // a fresh player, now with a device
+    EXPECT_EQ(session->State(), Playing);
     EXPECT_EQ(reports.size(), 1u);
 }
 
-TEST_F(DeviceTest, StartUpAndHandOverGoOnAfterAPlayError) {
-    device.SetDeviceCount(0);
-    const std::string path = MakeWave("first.wav", 2000);
-    dialog->SetStartPath(Q(path) + "<cvnm:First>");
-    dialog->OnInitDialog();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(dialog->ControlText(kIdFileName), "First");
-    QTimer* timer = dialog->findChild<QTimer*>();
-    ASSERT_NE(timer, nullptr);
-    EXPECT_TRUE(timer->isActive());
-
-    OpenCorvaneSettings()->setValue("AutoPlay", Q(MakeWave("second.wav", 2000)) + "<cvnm:Second>");
-    dialog->OnHandOver();
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[1].message, "Cannot open sound device.");
-    EXPECT_EQ(dialog->ControlText(kIdFileName), "Second");
-    EXPECT_FALSE(OpenCorvaneSettings()->contains("AutoPlay"));
-}
-
-TEST_F(DeviceTest, TimerStopsThePlayerOnTheTickAfterTheEndOfData) {
-    dialog->OpenSource(Q(MakeWave("tick.wav", 1000)));
-    ASSERT_NE(dialog->Player(), nullptr);
-    dialog->OnTimer();
-    EXPECT_NE(dialog->Player(), nullptr);
-    // Play the whole recording until the buffer with the end marker came back.
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            device.Advance(50);
-            return dialog->Player()->IsFinished();
-        },
-        5000));
-    dialog->OnTimer();
-    EXPECT_EQ(dialog->Player(), nullptr);
-    EXPECT_EQ(dialog->ControlText(kIdTime), "00:00 / 00:01");
+TEST_F(DeviceTest, TickStopsThePlayerOnTheTickAfterTheEndOfData) {
+    session->OpenSource(Q(MakeWave("tick.wav", 1000)));
+    session->Tick();
+    ASSERT_TRUE(session->HasPlayer());
+    // Play the whole recording; the tick after the end marker came back stops the player.
+    ASSERT_TRUE(WaitUntil([&] {
+        device.Advance(50);
+        session->Tick();
+        return !session->HasPlayer();
+    }));
+    EXPECT_EQ(session->GetDisplay().time, "00:00 / 00:01");
 }
 
 }  // namespace

@@ -7,57 +7,61 @@
 
 #include "player/skin/bitmap_button.h"
 #include "player/skin/skin.h"
+#include "player/skin/skin_metrics.h"
 #include "player/skin/transparent_static.h"
 #include "tests/player/player_fixture.h"
 
 namespace playertest {
 namespace {
 
-using LayoutTest = PlayerTest;
-
-QRect Geometry(PlayerDialog& d, int id) {
-    return d.Control(id)->geometry();
-}
+class LayoutTest : public WindowTest {
+  protected:
+    QRect Geometry(const char* name) const {
+        return window->findChild<QWidget*>(QLatin1String(name))->geometry();
+    }
+    QSize Background() const {
+        return window->findChild<QLabel*>("background")->pixmap().deviceIndependentSize().toSize();
+    }
+};
 
 TEST_F(LayoutTest, PlacesEveryControlOnA240By290Area) {
-    dialog->resize(240, 290 + dialog->BarHeight());
-    dialog->LayoutControls();
-    EXPECT_EQ(Geometry(*dialog, kIdPlay), QRect(101, 246, 38, 38));
-    EXPECT_EQ(Geometry(*dialog, kIdPause), QRect(101, 246, 38, 38));
-    EXPECT_EQ(Geometry(*dialog, kIdFastBack), QRect(42, 256, 24, 17));
-    EXPECT_EQ(Geometry(*dialog, kIdStop), QRect(69, 256, 32, 17));
-    EXPECT_EQ(Geometry(*dialog, kIdSpeed), QRect(139, 256, 32, 17));
-    EXPECT_EQ(Geometry(*dialog, kIdFastForward), QRect(174, 256, 24, 17));
-    EXPECT_EQ(Geometry(*dialog, kIdVolumeDown), QRect(108, 212, 14, 14));
-    EXPECT_EQ(Geometry(*dialog, kIdVolumeUp), QRect(160, 212, 14, 14));
-    EXPECT_EQ(Geometry(*dialog, kIdFileName), QRect(10, 180, 220, 16));
-    EXPECT_EQ(Geometry(*dialog, kIdTime), QRect(7, 212, 101, 14));
-    EXPECT_EQ(Geometry(*dialog, kIdSpeedDisplay), QRect(210, 212, 22, 14));
-    EXPECT_EQ(Geometry(*dialog, kIdVolumeDisplay), QRect(122, 212, 38, 14));
-    EXPECT_EQ(dialog->Background().deviceIndependentSize().toSize(), QSize(240, 290));
+    window->resize(240, 290 + skin::kBarHeight);
+    EXPECT_EQ(Geometry("play"), QRect(101, 246, 38, 38));
+    EXPECT_EQ(Geometry("pause"), QRect(101, 246, 38, 38));
+    EXPECT_EQ(Geometry("fastBack"), QRect(42, 256, 24, 17));
+    EXPECT_EQ(Geometry("stop"), QRect(69, 256, 32, 17));
+    EXPECT_EQ(Geometry("speed"), QRect(139, 256, 32, 17));
+    EXPECT_EQ(Geometry("fastForward"), QRect(174, 256, 24, 17));
+    EXPECT_EQ(Geometry("volumeDown"), QRect(108, 212, 14, 14));
+    EXPECT_EQ(Geometry("volumeUp"), QRect(160, 212, 14, 14));
+    EXPECT_EQ(Geometry("fileName"), QRect(10, 180, 220, 16));
+    EXPECT_EQ(Geometry("time"), QRect(7, 212, 101, 14));
+    EXPECT_EQ(Geometry("speedDisplay"), QRect(210, 212, 22, 14));
+    EXPECT_EQ(Geometry("volumeDisplay"), QRect(122, 212, 38, 14));
+    EXPECT_EQ(Background(), QSize(240, 290));
 
-    auto* time = static_cast<CTransparentStatic*>(dialog->Control(kIdTime));
+    auto* time = window->findChild<CTransparentStatic*>("time");
     EXPECT_EQ(time->GetBackColor(), 0xDDEAF5u);
     EXPECT_EQ(time->GetTextColor(), 0x427294u);
     EXPECT_EQ(time->GetTextFormat(), CTransparentStatic::Left);
-    EXPECT_EQ(static_cast<CTransparentStatic*>(dialog->Control(kIdSpeedDisplay))->GetTextFormat(),
+    EXPECT_EQ(window->findChild<CTransparentStatic*>("speedDisplay")->GetTextFormat(),
               CTransparentStatic::Right);
-    EXPECT_EQ(static_cast<CTransparentStatic*>(dialog->Control(kIdVolumeDisplay))->GetTextFormat(),
+    EXPECT_EQ(window->findChild<CTransparentStatic*>("volumeDisplay")->GetTextFormat(),
               CTransparentStatic::Centre);
     EXPECT_EQ(time->font().pixelSize(), 12);
     EXPECT_TRUE(time->font().bold());
 }
 
 TEST_F(LayoutTest, AResizeRecomposesTheSkinAndMovesEveryControl) {
-    dialog->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-    dialog->resize(320, 250 + dialog->BarHeight());  // C = 160, H = 250
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    window->resize(320, 250 + skin::kBarHeight);  // C = 160, H = 250
     QApplication::processEvents();
-    EXPECT_EQ(Geometry(*dialog, kIdPlay), QRect(141, 206, 38, 38));
-    EXPECT_EQ(Geometry(*dialog, kIdFastForward), QRect(214, 216, 24, 17));
-    EXPECT_EQ(Geometry(*dialog, kIdFileName), QRect(10, 140, 300, 16));
-    EXPECT_EQ(Geometry(*dialog, kIdSpeedDisplay), QRect(290, 172, 22, 14));
-    EXPECT_EQ(dialog->Background().deviceIndependentSize().toSize(), QSize(320, 250));
+    EXPECT_EQ(Geometry("play"), QRect(141, 206, 38, 38));
+    EXPECT_EQ(Geometry("fastForward"), QRect(214, 216, 24, 17));
+    EXPECT_EQ(Geometry("fileName"), QRect(10, 140, 300, 16));
+    EXPECT_EQ(Geometry("speedDisplay"), QRect(290, 172, 22, 14));
+    EXPECT_EQ(Background(), QSize(320, 250));
 }
 
 TEST_F(LayoutTest, EveryPieceLoadsAtItsSizeInBothResolutions) {
@@ -84,13 +88,13 @@ TEST_F(LayoutTest, EveryPieceLoadsAtItsSizeInBothResolutions) {
 }
 
 TEST_F(LayoutTest, ButtonsDrawThePressedThenFocusedThenUpImage) {
-    auto* play = static_cast<BitmapButton*>(dialog->Control(kIdPlay));
-    dialog->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    auto* play = window->findChild<BitmapButton*>("play");
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     const QImage up = LoadSkinBitmap(kPlayUp).toImage();
     const QImage focused = LoadSkinBitmap(kPlayFocused).toImage();
     const QImage pressed = LoadSkinBitmap(kPlayPressed).toImage();
-    dialog->Control(kIdStop)->setFocus();
+    Button("stop")->setFocus();
     EXPECT_EQ(play->CurrentImage().toImage(), up);
     play->setFocus();
     EXPECT_EQ(play->CurrentImage().toImage(), focused);
@@ -117,14 +121,10 @@ double DifferentPixels(const QImage& a, const QImage& b) {
 // The window at 240 x 320 with a recording loaded, against the committed picture (set
 // CORVANE_UPDATE_REFERENCE=1 to rewrite it after a deliberate change of the artwork).
 TEST_F(LayoutTest, WindowLooksLikeTheReferencePicture) {
-    dialog->SetStartPath(QString::fromStdString(MakeWave("ignored.wav", 65400)) +
-                         "<cvnm:Message from Ann>");
-    dialog->resize(240, 320);
-    dialog->OnInitDialog();
-    dialog->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-    dialog->OnStop();
-    const QImage grabbed = dialog->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    window->resize(240, 320);
+    Start(Q(MakeWave("ignored.wav", 65400)) + "<cvnm:Message from Ann>");
+    Click("stop");
+    const QImage grabbed = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
     grabbed.save(QDir::tempPath() + "/corvane_window_grab.png");  // at the screen's scale
     const QImage shot = grabbed.scaled(240, 320);
     const QString reference = QStringLiteral(CORVANE_TEST_DATA "/player/window_240x320.png");

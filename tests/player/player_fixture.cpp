@@ -1,16 +1,22 @@
 #include "tests/player/player_fixture.h"
 
 #include <QApplication>
-#include <QDir>
+#include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QSettings>
+#include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <cmath>
-#include <cstdlib>
 
-#include "platform/exception.h"
 #include "platform/qt/settings.h"
 #include "platform/wave_out.h"
+#include "player/skin/transparent_static.h"
 
 namespace playertest {
 
@@ -36,39 +42,10 @@ void EnsureApplication() {
                        QString::fromStdString(SettingsFolder().path().string()));
 }
 
-QString TestDialog::AskOpenPath() {
-    if (openAnswers.empty()) return {};
-    QString answer = openAnswers.front();
-    openAnswers.pop_front();
-    return answer;
-}
-
-QString TestDialog::AskSavePath(const QString& base, const QString& ext, const QString& filter) {
-    saveQuestions.push_back({base, ext, filter});
-    if (saveAnswers.empty()) return {};
-    QString answer = saveAnswers.front();
-    saveAnswers.pop_front();
-    return answer;
-}
-
-void TestDialog::OpenUrl(const QUrl& url) {
-    openedUrls.push_back(url);
-}
-
 void PlayerTest::SetUp() {
     EnsureApplication();
     OpenCorvaneSettings()->remove(QString());  // every test starts with empty settings
     WaveOutSetVolume(0xFFFFFFFF);
-    CException::SetReporter([this](const std::string& message, unsigned style) {
-        reports.push_back({message, style});
-        return 1;
-    });
-    dialog = std::make_unique<TestDialog>(QString::fromStdString(dir.File("cvtemp.wav")));
-}
-
-void PlayerTest::TearDown() {
-    dialog.reset();
-    CException::SetReporter(nullptr);
 }
 
 std::string PlayerTest::MakeWave(const std::string& name, uint32_t ms) {
@@ -93,6 +70,107 @@ bool PlayerTest::WaitUntil(const std::function<bool()>& done, int timeoutMs) {
         QThread::msleep(5);
     }
     return true;
+}
+
+void SessionTest::SetUp() {
+    PlayerTest::SetUp();
+    Restart();
+}
+
+void SessionTest::Restart() {
+    session.reset();
+    session = std::make_unique<PlayerSession>(TempPath());
+    session->SetReporter([this](const PlayerSession::Report& r) { reports.push_back(r); });
+}
+
+void WindowTest::SetUp() {
+    PlayerTest::SetUp();
+    session = std::make_unique<PlayerSession>(TempPath());
+    window = std::make_unique<PlayerDialog>(*session);
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &desktop, "Open");
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "Open");
+    auto* answerer = new QTimer(window.get());
+    QObject::connect(answerer, &QTimer::timeout, answerer, [this] { AnswerModal(); });
+    answerer->start(10);
+}
+
+void WindowTest::TearDown() {
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    window.reset();
+    session.reset();
+}
+
+void WindowTest::AnswerModal() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        if (qobject_cast<QFileDialog*>(box->parentWidget())) {  // "replace the file?"
+            box->button(QMessageBox::Yes)->click();
+            return;
+        }
+        boxes.push_back(
+            {box->text(), box->informativeText(), box->icon() == QMessageBox::Critical});
+        box->button(QMessageBox::Ok)->click();
+    } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+        auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        fileQuestions.push_back({files->acceptMode() == QFileDialog::AcceptSave,
+                                 name ? name->text() : QString(), files->nameFilters(),
+                                 files->defaultSuffix()});
+        const QString answer = fileAnswers.empty() ? QString() : fileAnswers.front();
+        if (!fileAnswers.empty()) fileAnswers.pop_front();
+        if (answer.isEmpty() || !name) {
+            files->reject();
+            return;
+        }
+        name->setText(answer);
+        QTest::keyClick(name, Qt::Key_Return);
+    }
+}
+
+void WindowTest::Start(const QString& startPath) {
+    window->SetStartPath(startPath);
+    window->show();
+    window->OnInitDialog();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    window->activateWindow();
+}
+
+QAbstractButton* WindowTest::Button(const char* name) const {
+    auto* button = window->findChild<QAbstractButton*>(QLatin1String(name));
+    EXPECT_NE(button, nullptr) << name;
+    return button;
+}
+
+void WindowTest::Click(const char* name) {
+    QAbstractButton* button = Button(name);
+    ASSERT_FALSE(button->isHidden()) << name << " is hidden";
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QString WindowTest::Text(const char* name) const {
+    QWidget* control = window->findChild<QWidget*>(QLatin1String(name));
+    if (auto* label = qobject_cast<QLabel*>(control)) return label->text();
+    if (auto* display = qobject_cast<CTransparentStatic*>(control)) return display->Text();
+    ADD_FAILURE() << "no text control " << name;
+    return {};
+}
+
+bool WindowTest::Shown(const char* name) const {
+    QWidget* control = window->findChild<QWidget*>(QLatin1String(name));
+    return control && !control->isHidden();
+}
+
+void WindowTest::Key(int key, Qt::KeyboardModifiers modifiers) {
+    // Back from a dialog the window is active again, as it is for a user.
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), static_cast<Qt::Key>(key), modifiers);
+}
+
+void WindowTest::Command(const char* name) {
+    auto* action = window->findChild<QAction*>(QLatin1String(name));
+    ASSERT_NE(action, nullptr) << name;
+    action->trigger();
 }
 
 }  // namespace playertest

@@ -1,10 +1,13 @@
 // Shared set-up of the player's tests: an offscreen application with the null audio device,
-// settings in a private folder, a recorder for reported errors, a window whose dialogs are
-// answered by the test, and sample recordings.
+// settings in a private folder and sample recordings. SessionTest drives the session without
+// a window and records its reports; WindowTest adds the real window, presses its controls by
+// object name and answers its dialogs and message boxes as a user would.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "player/player_dialog.h"
+#include "player/player_session.h"
 #include "tests/test_util.h"
 
 namespace playertest {
@@ -26,44 +30,80 @@ inline QString Q(const std::string& s) {
 // Creates the one QApplication of the test program (offscreen, null audio) on first use.
 void EnsureApplication();
 
-// A window whose file dialogs and URL opening are answered from queues.
-class TestDialog : public PlayerDialog {
-  public:
-    using PlayerDialog::dropEvent;
-    using PlayerDialog::PlayerDialog;
-
-    std::deque<QString> openAnswers;
-    std::deque<QString> saveAnswers;
-    struct SaveQuestion {
-        QString base, ext, filter;
-    };
-    std::vector<SaveQuestion> saveQuestions;
-    std::vector<QUrl> openedUrls;
-
-  protected:
-    QString AskOpenPath() override;
-    QString AskSavePath(const QString& base, const QString& ext, const QString& filter) override;
-    void OpenUrl(const QUrl& url) override;
-};
-
-struct Report {
-    std::string message;
-    unsigned style;
-};
-
 class PlayerTest : public ::testing::Test {
   protected:
     void SetUp() override;
-    void TearDown() override;
 
     // A 16-bit mono 8000 Hz PCM WAVE file of ms milliseconds (a quiet tone) in the folder.
     std::string MakeWave(const std::string& name, uint32_t ms);
     // Processes events until done() or timeoutMs passed; returns done().
     static bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+    QString TempPath() const { return Q(dir.File("cvtemp.wav")); }
 
     testutil::TempDir dir;
-    std::unique_ptr<TestDialog> dialog;
-    std::vector<Report> reports;
+};
+
+class SessionTest : public PlayerTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override { session.reset(); }
+    // A new session, as at a new start of the program.
+    void Restart();
+
+    std::unique_ptr<PlayerSession> session;
+    std::vector<PlayerSession::Report> reports;
+};
+
+// Receives the addresses the window asks the desktop to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+  public:
+    std::vector<QUrl> urls;
+  public slots:
+    void Open(const QUrl& url) { urls.push_back(url); }
+};
+
+// What a file dialog proposed before the test answered it.
+struct FileQuestion {
+    bool save;
+    QString name;  // the proposed file name
+    QStringList filters;
+    QString suffix;  // the default suffix
+};
+
+// What a message box showed before the test pressed its OK.
+struct Box {
+    QString text, file;
+    bool stopIcon;
+};
+
+class WindowTest : public PlayerTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Shows the window and runs its initialisation, as the program does at start.
+    void Start(const QString& startPath = QString());
+    QAbstractButton* Button(const char* name) const;
+    void Click(const char* name);
+    // The text a display or the file-name line shows.
+    QString Text(const char* name) const;
+    bool Shown(const char* name) const;
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // Triggers the menu's action of that object name.
+    void Command(const char* name);
+
+    std::unique_ptr<PlayerSession> session;
+    std::unique_ptr<PlayerDialog> window;
+    // The file dialogs' answers, in turn: a path is typed and confirmed; an empty text or no
+    // answer cancels. Message boxes are recorded and confirmed.
+    std::deque<QString> fileAnswers;
+    std::vector<FileQuestion> fileQuestions;
+    std::vector<Box> boxes;
+    UrlCatcher desktop;
+
+  private:
+    void AnswerModal();
 };
 
 }  // namespace playertest

@@ -1,0 +1,413 @@
+#include "player/player_session.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/exception.h"
+#include "platform/file.h"
+#include "platform/qt/settings.h"
+#include "platform/wave_out.h"
+#include "player/trace.h"
+#include "sound/wave_converter.h"
+
+namespace {
+
+constexpr uint32_t kMaxSpeed = 3;
+
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+// True when a and b name the same file: the same inode when both exist, else the same
+// absolute path once the folders' links are resolved.
+bool SameFile(const QString& a, const QString& b) {
+    if (QFileInfo::exists(a) && QFileInfo::exists(b)) {
+        return IsSameExistingFile(LocalPath(a), LocalPath(b));
+    }
+    auto resolved = [](const QString& path) {
+        const QFileInfo info(path);
+        const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+        return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') +
+               info.fileName();
+    };
+    return resolved(a) == resolved(b);
+}
+
+// Copies source over destination through a temporary file that replaces the destination
+// only when the whole copy succeeded.
+bool CopyFileSafely(const QString& source, const QString& destination) {
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) return false;
+    QSaveFile out(destination);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    QByteArray block;
+    while (!(block = in.read(1 << 16)).isEmpty()) {
+        if (out.write(block) != block.size()) {
+            out.cancelWriting();
+            break;
+        }
+    }
+    if (in.error() != QFileDevice::NoError) out.cancelWriting();
+    return out.commit();
+}
+
+// True when ext cannot stand in a name filter's pattern list.
+bool BreaksFilter(const QString& ext) {
+    if (ext.isEmpty()) return true;
+    for (QChar c : ext) {
+        if (c.isSpace() || QStringLiteral("()[]*?;").contains(c)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+PlayerSession::PlayerSession(QString tempPath, QObject* parent)
+    : QObject(parent), tempPath(std::move(tempPath)) {
+    auto settings = OpenCorvaneSettings();
+    bool ok = false;
+    const uint close = settings->value(QStringLiteral("CloseOnFinish")).toUInt(&ok);
+    if (!ok) settings->setValue(QStringLiteral("CloseOnFinish"), 0);
+    closeOnFinish = ok && close != 0;
+    const uint speed = settings->value(QStringLiteral("Speed")).toUInt(&ok);
+    chosenSpeed = ok && speed >= 1 && speed <= kMaxSpeed ? speed : 1;
+    const uint volume = settings->value(QStringLiteral("Volume")).toUInt(&ok);
+    if (ok && volume <= 100) ApplyVolumePercent(volume / 10 * 10);
+    volumePercent = ReadVolumePercent();
+    display.volume = QStringLiteral("%1%").arg(volumePercent);
+}
+
+PlayerSession::~PlayerSession() = default;
+
+QString PlayerSession::ScratchPath() const {
+    return tempPath + QStringLiteral(".part");
+}
+
+PlayerState PlayerSession::State() const {
+    return player ? player->GetState() : Stopped;
+}
+
+uint32_t PlayerSession::PositionMs() const {
+    return player ? player->GetPosition() : 0;
+}
+
+uint32_t PlayerSession::DurationMs() const {
+    return player ? player->GetDuration() : 0;
+}
+
+void PlayerSession::Start(const QString& textToPlay) {
+    if (textToPlay.isEmpty()) {
+        SetFileName(display.fileName);  // "<No File Opened>"
+    } else {
+        HandOver(textToPlay);
+    }
+}
+
+void PlayerSession::Shutdown() {
+    player.reset();
+}
+
+void PlayerSession::SplitDisplayTag(const QString& text, QString* path, QString* name) {
+    static const QString kTagStart = QStringLiteral("<cvnm:");
+    const qsizetype start = text.indexOf(kTagStart);
+    const qsizetype end = text.indexOf(QLatin1Char('>'));
+    if (start < 0 || end < 0) {
+        *path = text;
+        name->clear();
+        return;
+    }
+    const qsizetype nameStart = start + kTagStart.size();
+    *name = end > nameStart ? text.mid(nameStart, end - nameStart) : QString();
+    *path = text.left(start);
+}
+
+void PlayerSession::HandOver(const QString& text) {
+    QString path;
+    QString name;
+    SplitDisplayTag(text, &path, &name);
+    Stop();
+    OpenSource(path, name);
+}
+
+void PlayerSession::OpenSource(const QString& path, const QString& label) {
+    if (player) {
+        player->Stop();
+        player.reset();
+    }
+    if (!ConvertIntoTempPath(path)) return;
+    sourcePath = path;
+    Trace(QStringLiteral("open ") + path);
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    sourceName = slash < 0 ? path : path.mid(slash + 1);
+    closePending = false;  // a new recording plays to its own end
+    // The name line changes only with the recording, so it always names what Play plays; a
+    // newer open during an error box of this one keeps its own name.
+    SetFileName(label.isEmpty() ? sourceName : label);
+    Play();
+}
+
+bool PlayerSession::ConvertIntoTempPath(const QString& path) {
+    // Convert into a scratch file and put it in place only when the whole conversion
+    // succeeded, so a failed open keeps the previous recording playable. The converter is
+    // gone before anything is reported: the message box runs an event loop in which another
+    // hand-over may start a conversion.
+    const QString scratch = ScratchPath();
+    emit BusyChanged(true);
+    ExceptionPtr error = CatchException([&] {
+        WaveConverter converter(LocalPath(path), LocalPath(scratch));
+        converter.Convert();
+    });
+    emit BusyChanged(false);
+    if (error) {
+        QFile::remove(scratch);
+        ReportError(error, path);
+        return false;
+    }
+    // rename() replaces tempPath in one step: if it fails, the old recording is still there.
+    if (std::rename(LocalPath(scratch).c_str(), LocalPath(tempPath).c_str()) != 0) {
+        QFile::remove(scratch);
+        ReportError(ExceptionPtr(new CMessageException(
+                        (QStringLiteral("Cannot create file ") + tempPath).toStdString())),
+                    path);
+        return false;
+    }
+    return true;
+}
+
+void PlayerSession::Play() {
+    if (player && player->GetState() == Paused) {
+        player->Resume();
+        ShowPause(true);
+        Trace(QStringLiteral("play"));
+        return;
+    }
+    if (sourcePath.isEmpty()) return;
+    player.reset();
+    lastShownSecond = -1;
+    std::unique_ptr<WavePlayer> created;
+    if (ExceptionPtr error =
+            CatchException([&] { created = std::make_unique<WavePlayer>(LocalPath(tempPath)); })) {
+        ReportError(error, sourcePath);
+        return;
+    }
+    player = std::move(created);
+    StartPlayer();
+}
+
+void PlayerSession::StartPlayer() {
+    if (ExceptionPtr error = CatchException([&] { player->Play(); })) {
+        // The player stays, stopped; pressing Play again builds a fresh one.
+        ReportError(error, sourcePath, /*stopIcon=*/true);
+        return;
+    }
+    // The speed the user chose carries over to every recording.
+    if (chosenSpeed != 1) player->SetSpeed(chosenSpeed);
+    ShowSpeed(chosenSpeed);
+    ShowPause(true);
+    Trace(QStringLiteral("play"));
+}
+
+void PlayerSession::Pause() {
+    if (!player || player->GetState() != Playing) return;
+    player->Pause();
+    ShowPause(false);
+}
+
+void PlayerSession::TogglePlayPause() {
+    if (State() == Playing) {
+        Pause();
+    } else {
+        Play();
+    }
+}
+
+void PlayerSession::Stop() {
+    if (!player) {
+        SetTime(0, 0);
+        return;
+    }
+    if (Running()) player->Stop();
+    Trace(QStringLiteral("stop"));
+    SetTime(0, player->GetDuration() / 1000);
+    player.reset();
+    ShowPause(false);
+    ShowSpeed(1);
+}
+
+bool PlayerSession::Running() const {
+    return player && player->GetState() != Stopped;
+}
+
+void PlayerSession::FastBack() {
+    if (!Running()) return;
+    const uint32_t d = player->GetDuration();
+    const uint32_t p = player->GetPosition();
+    const uint32_t t = d / 10;
+    player->Seek(p > t ? p - t : 0);
+}
+
+void PlayerSession::FastForward() {
+    if (!Running()) return;
+    const uint32_t d = player->GetDuration();
+    const uint32_t p = player->GetPosition();
+    const uint32_t t = d / 10;
+    uint32_t n = p + t;
+    // Past the end: one second before the end, or the start of a recording under a second.
+    if (n > d) n = d >= 1000 ? d - 1000 : 0;
+    player->Seek(n);
+}
+
+void PlayerSession::Seek(uint32_t ms) {
+    if (Running()) player->Seek(std::min(ms, player->GetDuration()));
+}
+
+void PlayerSession::CycleSpeed() {
+    if (!Running()) return;
+    uint32_t n = player->GetSpeed() + 1;
+    if (n > kMaxSpeed) n = 1;
+    player->SetSpeed(n);
+    chosenSpeed = n;
+    OpenCorvaneSettings()->setValue(QStringLiteral("Speed"), n);
+    ShowSpeed(n);
+}
+
+uint32_t PlayerSession::ReadVolumePercent() {
+    const uint32_t low = WaveOutGetVolume() & 0xFFFF;
+    const uint32_t p = low * 100 / 65535;
+    const uint32_t r = p / 10 * 10;
+    return p - r > 5 ? r + 10 : r;
+}
+
+void PlayerSession::ApplyVolumePercent(uint32_t percent) {
+    uint32_t v = std::min<uint32_t>(percent, 100) * 65535 / 100;
+    if (v < 16) v |= 1;
+    // Both channels: a stereo recording keeps its right channel.
+    WaveOutSetVolume(v | (v << 16));
+}
+
+void PlayerSession::VolumeUp() {
+    if (volumePercent >= 100) return;
+    volumePercent += 10;
+    ApplyVolumePercent(volumePercent);
+    ShowVolume();
+    OpenCorvaneSettings()->setValue(QStringLiteral("Volume"), volumePercent);
+}
+
+void PlayerSession::VolumeDown() {
+    if (volumePercent < 10) return;
+    volumePercent -= 10;
+    ApplyVolumePercent(volumePercent);
+    ShowVolume();
+    OpenCorvaneSettings()->setValue(QStringLiteral("Volume"), volumePercent);
+}
+
+void PlayerSession::Tick() {
+    const uint32_t p = ReadVolumePercent();
+    if (p != volumePercent) {
+        volumePercent = p;
+        ShowVolume();
+    }
+    if (!player) {
+        lastShownSecond = -1;
+        return;
+    }
+    const uint32_t d = player->GetDuration();
+    const uint32_t s = player->GetPosition() / 1000;
+    if (static_cast<int64_t>(s) != lastShownSecond) {
+        lastShownSecond = static_cast<int32_t>(s);
+        SetTime(s, d / 1000);
+    }
+    if (!player->IsFinished()) return;
+    Stop();
+    if (!closeOnFinish) return;
+    if (dialogsOpen > 0) {
+        closePending = true;
+    } else {
+        emit CloseRequested();
+    }
+}
+
+void PlayerSession::SetCloseOnFinish(bool on) {
+    closeOnFinish = on;
+    OpenCorvaneSettings()->setValue(QStringLiteral("CloseOnFinish"), on ? 1 : 0);
+}
+
+void PlayerSession::DialogOpened() {
+    ++dialogsOpen;
+}
+
+void PlayerSession::DialogClosed() {
+    if (dialogsOpen > 0) --dialogsOpen;
+    if (dialogsOpen == 0 && closePending) {
+        closePending = false;
+        emit CloseRequested();
+    }
+}
+
+std::optional<PlayerSession::SaveQuestion> PlayerSession::SaveAsQuestion() const {
+    if (sourcePath.isEmpty()) return std::nullopt;
+    SaveQuestion q;
+    q.source = sourcePath;
+    const qsizetype dot = sourceName.lastIndexOf(QLatin1Char('.'));
+    q.base = dot < 0 ? QString() : sourceName.left(dot);
+    q.ext = dot < 0 ? sourceName : sourceName.mid(dot + 1);
+    const bool breaks = BreaksFilter(q.ext);
+    q.filter =
+        breaks ? QStringLiteral("Sound File (*)") : QStringLiteral("Sound File (*.%1)").arg(q.ext);
+    if (!breaks) q.suffix = q.ext;
+    return q;
+}
+
+void PlayerSession::SaveCopy(const QString& source, const QString& destination) {
+    if (SameFile(destination, source)) return;  // the file is already there
+    const bool ownFile = SameFile(destination, tempPath) || SameFile(destination, ScratchPath());
+    if (ownFile || !CopyFileSafely(source, destination)) {
+        reporter({QStringLiteral("Cannot save file ") + destination.trimmed(), QString(), false});
+    }
+}
+
+void PlayerSession::ReportError(const ExceptionPtr& error, const QString& file, bool stopIcon) {
+    const QString message = QString::fromStdString(error->Message());
+    Trace(QStringLiteral("error ") + message);
+    if (reporter) reporter({message, file, stopIcon});
+}
+
+QString PlayerSession::TimeText(uint32_t positionSeconds, uint32_t durationSeconds) {
+    if (durationSeconds < 3600 && positionSeconds < 3600) {
+        return QString::asprintf("%.2u:%.2u / %.2u:%.2u", positionSeconds / 60,
+                                 positionSeconds % 60, durationSeconds / 60, durationSeconds % 60);
+    }
+    auto hms = [](uint32_t s) {
+        return QString::asprintf("%u:%.2u:%.2u", s / 3600, s / 60 % 60, s % 60);
+    };
+    return hms(positionSeconds) + QStringLiteral(" / ") + hms(durationSeconds);
+}
+
+void PlayerSession::SetFileName(const QString& text) {
+    display.fileName = text;
+    Trace(QStringLiteral("name ") + text);
+    emit DisplayChanged();
+}
+
+void PlayerSession::SetTime(uint32_t positionSeconds, uint32_t durationSeconds) {
+    display.time = TimeText(positionSeconds, durationSeconds);
+    emit DisplayChanged();
+}
+
+void PlayerSession::ShowSpeed(uint32_t rate) {
+    display.speed = rate > 1 ? QStringLiteral("x%1").arg(rate) : QString();
+    emit DisplayChanged();
+}
+
+void PlayerSession::ShowVolume() {
+    display.volume = QStringLiteral("%1%").arg(volumePercent);
+    emit DisplayChanged();
+}
+
+void PlayerSession::ShowPause(bool shown) {
+    display.pauseShown = shown;
+    emit DisplayChanged();
+}

@@ -1,0 +1,146 @@
+// What the player is doing, without any widget: the recording that is open, its conversion
+// into the private PCM file `tempPath`, the engine that plays it, the user's choices (volume,
+// speed, Close On Finish) and the texts the window shows. The window forwards every input
+// here and redraws from GetDisplay() when DisplayChanged is emitted.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "playback/wave_player.h"
+
+class PlayerSession : public QObject {
+    Q_OBJECT
+  public:
+    // An error for the user: the system's message, the file it is about (empty when none) and
+    // whether it is shown with the stop icon (a failed Play) instead of the exclamation mark.
+    struct Report {
+        QString message;
+        QString file;
+        bool stopIcon = false;
+    };
+    using Reporter = std::function<void(const Report&)>;
+
+    // What the window shows.
+    struct Display {
+        QString fileName = QStringLiteral("<No File Opened>");
+        QString time = QStringLiteral("00:00 / 00:00");
+        QString speed;            // "x2"; empty while the speed display is hidden
+        QString volume;           // "70%"
+        bool pauseShown = false;  // Pause stands in Play's place
+    };
+
+    // tempPath: the PCM file every source is converted into (its folder must exist and be
+    // private). Takes the user's remembered choices from the settings: Close On Finish, the
+    // speed, and the volume, which it applies.
+    explicit PlayerSession(QString tempPath, QObject* parent = nullptr);
+    ~PlayerSession() override;
+
+    // Shows errors to the user; it may run a nested event loop.
+    void SetReporter(Reporter reporter) { this->reporter = std::move(reporter); }
+
+    const Display& GetDisplay() const { return display; }
+    const QString& SourcePath() const { return sourcePath; }
+    const QString& SourceName() const { return sourceName; }
+    const QString& TempPath() const { return tempPath; }
+    // Where a conversion is written before it replaces tempPath.
+    QString ScratchPath() const;
+
+    // The engine's state; Stopped when nothing is loaded. Times in milliseconds.
+    PlayerState State() const;
+    bool HasPlayer() const { return player != nullptr; }
+    uint32_t PositionMs() const;
+    uint32_t DurationMs() const;
+    uint32_t Speed() const { return chosenSpeed; }
+    uint32_t VolumePercent() const { return volumePercent; }
+    bool CloseOnFinish() const { return closeOnFinish; }
+
+    // Start-up: the text to play (a path, possibly with a display-name tag; empty for none).
+    void Start(const QString& textToPlay);
+    // The program ends: silence at once, without touching the displays.
+    void Shutdown();
+    // Converts path into tempPath and plays it; shows label instead of the file's name when
+    // one is given. On an error the previous recording stays, and so does the name line.
+    void OpenSource(const QString& path, const QString& label = QString());
+    // The launcher's text: stops what plays and opens the text's path under its label.
+    void HandOver(const QString& text);
+
+    void Play();
+    void Pause();
+    void TogglePlayPause();
+    void Stop();
+    void FastBack();
+    void FastForward();
+    void Seek(uint32_t ms);
+    // Steps the speed 1, 2, 3, 1, ... from the rate the device reports.
+    void CycleSpeed();
+    void VolumeUp();
+    void VolumeDown();
+    // The 250 ms tick: the device volume, the time display and the end of playback.
+    void Tick();
+
+    void SetCloseOnFinish(bool on);
+
+    // Save As: what the dialog proposes for the open recording (nothing when none is open).
+    struct SaveQuestion {
+        QString source;  // the recording to copy, fixed when the command starts
+        QString base;    // proposed name: the name before its last dot
+        QString ext;     // the text after the last dot (the whole name without one)
+        QString filter;  // "Sound File (*.ext)", or "Sound File (*)" when ext breaks it
+        QString suffix;  // appended to a name typed without one: ext, or empty with "(*)"
+    };
+    std::optional<SaveQuestion> SaveAsQuestion() const;
+    // Copies source to destination byte for byte; reports "Cannot save file <path>" when that
+    // fails or would overwrite the player's own files. Onto the source itself: nothing.
+    void SaveCopy(const QString& source, const QString& destination);
+
+    // The window's own dialogs (About, Open, Save As, a message box): the end of playback
+    // closes the program only once none is open.
+    void DialogOpened();
+    void DialogClosed();
+
+    // Output volume in percent, rounded to a multiple of 10 (a remainder of 5 rounds down).
+    static uint32_t ReadVolumePercent();
+    // Sets the output volume to percent (0 to 100) on both channels.
+    static void ApplyVolumePercent(uint32_t percent);
+    // Splits "path<cvnm:name>" into path and name; text without a complete tag is the path.
+    static void SplitDisplayTag(const QString& text, QString* path, QString* name);
+    // "mm:ss / mm:ss", or "h:mm:ss / h:mm:ss" once the recording reaches an hour.
+    static QString TimeText(uint32_t positionSeconds, uint32_t durationSeconds);
+
+  signals:
+    void DisplayChanged();
+    // A conversion runs on this thread: the window shows the busy cursor meanwhile.
+    void BusyChanged(bool busy);
+    // Close On Finish: the recording ended and no dialog is open.
+    void CloseRequested();
+
+  private:
+    bool ConvertIntoTempPath(const QString& path);
+    void StartPlayer();
+    void ReportError(const ExceptionPtr& error, const QString& file, bool stopIcon = false);
+    void SetFileName(const QString& text);
+    void SetTime(uint32_t positionSeconds, uint32_t durationSeconds);
+    void ShowSpeed(uint32_t rate);
+    void ShowVolume();
+    void ShowPause(bool shown);
+    // Running means a device is open: a Play that failed leaves a player that is Stopped.
+    bool Running() const;
+
+    QString tempPath;
+    Reporter reporter;
+    std::unique_ptr<WavePlayer> player;
+    QString sourcePath;
+    QString sourceName;
+    Display display;
+    bool closeOnFinish = false;
+    uint32_t volumePercent = 0;
+    uint32_t chosenSpeed = 1;
+    int32_t lastShownSecond = -1;
+    int dialogsOpen = 0;
+    bool closePending = false;  // the recording ended under a dialog with Close On Finish on
+};

@@ -1,0 +1,287 @@
+// The player's rules without a window: open and convert, the transport, speed, volume, the
+// time display, the end of playback and Close On Finish, hand-overs and Save As.
+#include <QFile>
+
+#include "platform/qt/settings.h"
+#include "platform/wave_out.h"
+#include "tests/player/player_fixture.h"
+
+namespace playertest {
+namespace {
+
+TEST_F(SessionTest, OpensPlaysPausesResumesAndStops) {
+    const std::string path = MakeWave("message.wav", 65400);
+    EXPECT_EQ(session->GetDisplay().fileName, "<No File Opened>");
+    session->Pause();  // nothing loaded: nothing happens
+    EXPECT_FALSE(session->HasPlayer());
+
+    session->OpenSource(Q(path));
+    ASSERT_TRUE(reports.empty()) << reports.front().message.toStdString();
+    EXPECT_EQ(session->State(), Playing);
+    EXPECT_EQ(session->SourceName(), "message.wav");
+    EXPECT_EQ(session->GetDisplay().fileName, "message.wav");
+    EXPECT_TRUE(session->GetDisplay().pauseShown);
+
+    session->TogglePlayPause();
+    EXPECT_EQ(session->State(), Paused);
+    EXPECT_FALSE(session->GetDisplay().pauseShown);
+    session->TogglePlayPause();
+    EXPECT_EQ(session->State(), Playing);
+
+    session->Stop();
+    EXPECT_FALSE(session->HasPlayer());
+    EXPECT_EQ(session->GetDisplay().time, "00:00 / 01:05");
+    EXPECT_FALSE(session->GetDisplay().pauseShown);
+    session->Stop();  // a second stop clears the duration too
+    EXPECT_EQ(session->GetDisplay().time, "00:00 / 00:00");
+
+    session->Play();  // the same recording again, from the start
+    EXPECT_EQ(session->State(), Playing);
+    EXPECT_LT(session->PositionMs(), 1000u);
+}
+
+TEST_F(SessionTest, FastBackAndForwardJumpATenth) {
+    session->OpenSource(Q(MakeWave("ten.wav", 10000)));
+    session->Pause();  // the position holds still while paused
+    session->Seek(500);
+    session->FastBack();  // 0.5 s - 1 s: the start
+    EXPECT_EQ(session->PositionMs(), 0u);
+    session->Seek(4000);
+    session->FastBack();
+    EXPECT_EQ(session->PositionMs(), 3000u);
+    session->FastForward();
+    EXPECT_EQ(session->PositionMs(), 4000u);
+    session->Seek(9500);
+    session->FastForward();  // 10.5 s is past the end: one second before the end
+    EXPECT_EQ(session->PositionMs(), 9000u);
+    EXPECT_EQ(session->State(), Paused);
+
+    session->OpenSource(Q(MakeWave("short.wav", 600)));
+    session->Pause();
+    session->Seek(580);
+    session->FastForward();  // past the end of a recording under a second: the start
+    EXPECT_EQ(session->PositionMs(), 0u);
+}
+
+TEST_F(SessionTest, SpeedCarriesOverToTheNextRecordingAndTheNextStart) {
+    session->CycleSpeed();  // nothing loaded: nothing
+    EXPECT_EQ(session->Speed(), 1u);
+    session->OpenSource(Q(MakeWave("first.wav", 5000)));
+    session->CycleSpeed();
+    EXPECT_EQ(session->GetDisplay().speed, "x2");
+    session->CycleSpeed();
+    EXPECT_EQ(session->GetDisplay().speed, "x3");
+
+    // A new recording plays at the chosen speed, and the display says so.
+    session->OpenSource(Q(MakeWave("second.wav", 5000)));
+    EXPECT_EQ(session->GetDisplay().speed, "x3");
+    session->CycleSpeed();
+    EXPECT_EQ(session->GetDisplay().speed, "");  // back to 1
+    session->CycleSpeed();
+
+    Restart();
+    session->OpenSource(Q(MakeWave("third.wav", 5000)));
+    EXPECT_EQ(session->Speed(), 2u);
+    EXPECT_EQ(session->GetDisplay().speed, "x2");
+    session->Stop();
+    EXPECT_EQ(session->GetDisplay().speed, "");
+}
+
+TEST_F(SessionTest, VolumeReadsRoundedToTensStepsWithinBoundsAndIsRemembered) {
+    auto low = [](uint32_t percent) {  // the smallest low word at percent of the maximum
+        return static_cast<uint32_t>((65535ull * percent + 99) / 100);
+    };
+    WaveOutSetVolume(low(55));
+    EXPECT_EQ(PlayerSession::ReadVolumePercent(), 50u);  // a remainder of 5 rounds down
+    WaveOutSetVolume(low(56));
+    EXPECT_EQ(PlayerSession::ReadVolumePercent(), 60u);
+    WaveOutSetVolume(0xFFFF0000);  // only the low word (left) counts
+    EXPECT_EQ(PlayerSession::ReadVolumePercent(), 0u);
+
+    WaveOutSetVolume(0xFFFFFFFF);
+    Restart();
+    session->VolumeUp();  // at the top: nothing
+    EXPECT_EQ(WaveOutGetVolume(), 0xFFFFFFFFu);
+    session->VolumeDown();
+    EXPECT_EQ(session->GetDisplay().volume, "90%");
+    EXPECT_EQ(WaveOutGetVolume(), (65535u * 90 / 100) * 0x10001u);  // both channels
+    for (int i = 0; i < 9; ++i) session->VolumeDown();
+    EXPECT_EQ(WaveOutGetVolume() & 0xFFFF, 1u);  // 0 % sends 1
+    session->VolumeDown();                       // at the bottom: nothing
+    EXPECT_EQ(session->GetDisplay().volume, "0%");
+
+    WaveOutSetVolume(0x7FFF7FFF);  // changed elsewhere: the tick shows it
+    session->Tick();
+    EXPECT_EQ(session->GetDisplay().volume, "50%");
+
+    // The next start applies the stored volume, rounded down to tens.
+    OpenCorvaneSettings()->setValue("Volume", 47);
+    Restart();
+    EXPECT_EQ(session->VolumePercent(), 40u);
+}
+
+TEST_F(SessionTest, TimeDisplayShowsHoursOnceTheRecordingReachesAnHour) {
+    EXPECT_EQ(PlayerSession::TimeText(61, 125), "01:01 / 02:05");
+    EXPECT_EQ(PlayerSession::TimeText(6059, 6060), "1:40:59 / 1:41:00");
+    EXPECT_EQ(PlayerSession::TimeText(0, 3600), "0:00:00 / 1:00:00");
+
+    session->OpenSource(Q(MakeWave("long.wav", 125000)));
+    session->Pause();
+    session->Seek(61000);
+    session->Tick();
+    EXPECT_EQ(session->GetDisplay().time, "01:01 / 02:05");
+}
+
+TEST_F(SessionTest, EndOfPlaybackStopsAndAsksToCloseOnlyWithCloseOnFinish) {
+    int closes = 0;
+    QObject::connect(session.get(), &PlayerSession::CloseRequested, [&] { ++closes; });
+    session->OpenSource(Q(MakeWave("end.wav", 300)));
+    ASSERT_TRUE(WaitUntil([&] {
+        session->Tick();
+        return !session->HasPlayer();
+    }));
+    EXPECT_EQ(session->GetDisplay().time, "00:00 / 00:00");
+    EXPECT_EQ(closes, 0);
+
+    session->SetCloseOnFinish(true);
+    EXPECT_EQ(OpenCorvaneSettings()->value("CloseOnFinish").toInt(), 1);
+    session->Play();
+    ASSERT_TRUE(WaitUntil([&] {
+        session->Tick();
+        return !session->HasPlayer();
+    }));
+    EXPECT_EQ(closes, 1);
+}
+
+TEST_F(SessionTest, CloseOnFinishWaitsForAnOpenDialogAndANewRecordingCancelsIt) {
+    int closes = 0;
+    QObject::connect(session.get(), &PlayerSession::CloseRequested, [&] { ++closes; });
+    session->SetCloseOnFinish(true);
+    auto playToTheEnd = [&] {
+        session->OpenSource(Q(MakeWave("end.wav", 300)));
+        return WaitUntil([&] {
+            session->Tick();
+            return !session->HasPlayer();
+        });
+    };
+    session->DialogOpened();
+    ASSERT_TRUE(playToTheEnd());
+    EXPECT_EQ(closes, 0);  // the dialog is still open
+    session->DialogClosed();
+    EXPECT_EQ(closes, 1);
+
+    session->DialogOpened();
+    ASSERT_TRUE(playToTheEnd());
+    session->OpenSource(Q(MakeWave("new.wav", 3000)));  // picked in the dialog: it plays
+    session->DialogClosed();
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(session->State(), Playing);
+}
+
+TEST_F(SessionTest, StartTextWithATagPlaysUnderItsName) {
+    const std::string path = MakeWave("start.wav", 3000);
+    session->Start(Q(path) + "<cvnm:Voicemail from Bob>");
+    EXPECT_EQ(session->State(), Playing);
+    EXPECT_EQ(session->SourcePath(), Q(path));
+    EXPECT_EQ(session->GetDisplay().fileName, "Voicemail from Bob");
+}
+
+TEST_F(SessionTest, FailedOpenKeepsThePreviousRecordingAndNamesTheFile) {
+    const std::string good = MakeWave("good.wav", 3000);
+    const std::string bad = dir.File("bad.wav");
+    testutil::WriteFile(bad, testutil::Bytes(100, 0x55));
+    session->OpenSource(Q(good), "Ann");
+
+    session->OpenSource(Q(bad));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].message, "Invalid wav header.");
+    EXPECT_EQ(reports[0].file, Q(bad));
+    EXPECT_FALSE(reports[0].stopIcon);
+    EXPECT_FALSE(session->HasPlayer());
+    EXPECT_EQ(session->SourcePath(), Q(good));
+    EXPECT_EQ(session->GetDisplay().fileName, "Ann");
+    EXPECT_FALSE(QFile::exists(session->ScratchPath()));
+
+    session->Play();
+    EXPECT_EQ(session->State(), Playing);
+    EXPECT_EQ(session->DurationMs(), 3000u);
+}
+
+// The name line names what Play plays: a hand-over whose open failed shows nothing of its own.
+TEST_F(SessionTest, FailedHandOverKeepsTheNameOfWhatPlays) {
+    session->OpenSource(Q(MakeWave("good.wav", 3000)));
+    session->HandOver(Q(dir.File("gone.wav")) + "<cvnm:Gone>");
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(session->GetDisplay().fileName, "good.wav");
+    session->Play();
+    EXPECT_EQ(session->SourceName(), "good.wav");
+}
+
+TEST_F(SessionTest, AHandOverDuringAnErrorBoxKeepsItsOwnLabel) {
+    const std::string newer = MakeWave("newer.wav", 3000);
+    // While the box for the failed open is up, a second hand-over arrives and plays.
+    session->SetReporter([&](const PlayerSession::Report& r) {
+        reports.push_back(r);
+        if (reports.size() == 1) session->HandOver(Q(newer) + "<cvnm:Newer>");
+    });
+    session->HandOver(Q(dir.File("gone.wav")) + "<cvnm:Older>");
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(session->SourcePath(), Q(newer));
+    EXPECT_EQ(session->GetDisplay().fileName, "Newer");
+}
+
+TEST_F(SessionTest, SplitsTheDisplayNameTag) {
+    struct Case {
+        QString text, path, name;
+    } cases[] = {
+        {"/m/a.wav<cvnm:Call from Ann>", "/m/a.wav", "Call from Ann"},
+        {"/m/a b.wav <cvnm:X>", "/m/a b.wav ", "X"},       // the blank stays in the path
+        {"/m/a.wav<cvnm:Ann", "/m/a.wav<cvnm:Ann", ""},    // no closing '>'
+        {"/m/a.wav<cvnm:Ann>rest", "/m/a.wav", "Ann"},     // after '>' is ignored
+        {"/m/x>y.wav<cvnm:Ann>", "/m/x>y.wav", ""},        // the first '>' comes first
+        {"/m/a.wav<CVNM:Ann>", "/m/a.wav<CVNM:Ann>", ""},  // letter case matters
+        {"\"/m/q.wav\"", "\"/m/q.wav\"", ""},              // quotation marks stay
+    };
+    for (const Case& c : cases) {
+        QString path, name;
+        PlayerSession::SplitDisplayTag(c.text, &path, &name);
+        EXPECT_EQ(path, c.path) << c.text.toStdString();
+        EXPECT_EQ(name, c.name) << c.text.toStdString();
+    }
+}
+
+TEST_F(SessionTest, SaveAsProposesTheNameBeforeTheLastDotAndGuardsThePlayersFiles) {
+    EXPECT_FALSE(session->SaveAsQuestion());  // nothing open
+    const std::string source = MakeWave("memo.old.wav", 700);
+    session->OpenSource(Q(source));
+    const auto q = session->SaveAsQuestion();
+    ASSERT_TRUE(q);
+    EXPECT_EQ(q->base, "memo.old");
+    EXPECT_EQ(q->filter, "Sound File (*.wav)");
+    EXPECT_EQ(q->suffix, "wav");
+    session->OpenSource(Q(MakeWave("recording", 300)));
+    EXPECT_EQ(session->SaveAsQuestion()->base, "");
+    EXPECT_EQ(session->SaveAsQuestion()->filter, "Sound File (*.recording)");
+    session->OpenSource(Q(MakeWave("odd.w(a)v", 300)));  // breaks the filter syntax
+    EXPECT_EQ(session->SaveAsQuestion()->filter, "Sound File (*)");
+    EXPECT_EQ(session->SaveAsQuestion()->suffix, "");
+
+    const std::string copy = dir.File("copy.wav");
+    testutil::WriteFile(copy, testutil::Bytes(10, 1));
+    session->SaveCopy(Q(source), Q(copy));  // the source itself, not the PCM, replacing
+    EXPECT_EQ(testutil::ReadFile(copy), testutil::ReadFile(source));
+    session->SaveCopy(Q(source), Q(source));  // onto itself: untouched, nothing said
+    EXPECT_TRUE(reports.empty());
+
+    const testutil::Bytes pcm = testutil::ReadFile(TempPath().toStdString());
+    for (const QString& own :
+         {session->TempPath(), session->ScratchPath(), Q(dir.File("no/such/folder/x.wav"))}) {
+        session->SaveCopy(Q(source), own);
+        ASSERT_FALSE(reports.empty());
+        EXPECT_EQ(reports.back().message, "Cannot save file " + own);
+    }
+    EXPECT_EQ(testutil::ReadFile(TempPath().toStdString()), pcm);
+}
+
+}  // namespace
+}  // namespace playertest

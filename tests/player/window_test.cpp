@@ -1,0 +1,205 @@
+// The window as a user meets it: its buttons, keys, menu, dialogs and message boxes.
+#include <QApplication>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+
+#include "platform/qt/settings.h"
+#include "platform/wave_out.h"
+#include "player/about_box.h"
+#include "player/skin/transparent_static.h"
+#include "tests/player/player_fixture.h"
+
+namespace playertest {
+namespace {
+
+TEST_F(WindowTest, TheTransportButtonsPlayPauseStopAndStepTheSpeed) {
+    Start();
+    EXPECT_EQ(Text("fileName"), "<No File Opened>");
+    Click("play");  // nothing open: nothing happens
+    EXPECT_TRUE(Shown("play"));
+
+    fileAnswers.push_back(Q(MakeWave("message.wav", 65400)));
+    Click("openFile");
+    ASSERT_EQ(fileQuestions.size(), 1u);
+    EXPECT_EQ(fileQuestions[0].filters, QStringList({"Wav Files (*.wav)", "GSM Files (*.gsm)"}));
+    EXPECT_EQ(Text("fileName"), "message.wav");
+    EXPECT_EQ(session->State(), Playing);
+    EXPECT_TRUE(Shown("pause"));
+    EXPECT_FALSE(Shown("play"));
+    EXPECT_EQ(window->focusWidget(), Button("pause"));
+
+    Click("pause");
+    EXPECT_EQ(session->State(), Paused);
+    EXPECT_EQ(window->focusWidget(), Button("play"));
+    Click("play");
+    EXPECT_EQ(session->State(), Playing);
+    Click("speed");
+    EXPECT_EQ(Text("speedDisplay"), "x2");
+    EXPECT_TRUE(Shown("speedDisplay"));
+    Click("volumeDown");
+    EXPECT_EQ(Text("volumeDisplay"), "90%");
+    Click("stop");
+    EXPECT_FALSE(session->HasPlayer());
+    EXPECT_EQ(Text("time"), "00:00 / 01:05");
+    EXPECT_FALSE(Shown("speedDisplay"));
+    EXPECT_TRUE(Shown("play"));
+}
+
+TEST_F(WindowTest, KeysDriveTheTransportVolumeAndCommands) {
+    Start(Q(MakeWave("keys.wav", 10000)));
+    Key(Qt::Key_Space);
+    EXPECT_EQ(session->State(), Paused);
+    Key(Qt::Key_Space);
+    EXPECT_EQ(session->State(), Playing);
+    Key(Qt::Key_Space);
+    session->Seek(5000);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(session->PositionMs(), 6000u);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(session->PositionMs(), 5000u);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Text("volumeDisplay"), "90%");
+    Key(Qt::Key_Up);
+    EXPECT_EQ(Text("volumeDisplay"), "100%");
+    Key(Qt::Key_S);
+    EXPECT_EQ(Text("speedDisplay"), "x2");
+
+    // Ctrl+S asks where to save a copy of the original file.
+    const std::string copy = dir.File("copy.wav");
+    fileAnswers.push_back(Q(copy));
+    Key(Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(fileQuestions.size(), 1u);
+    EXPECT_TRUE(fileQuestions[0].save);
+    EXPECT_EQ(fileQuestions[0].name, "keys");
+    EXPECT_EQ(fileQuestions[0].filters, QStringList({"Sound File (*.wav)"}));
+    EXPECT_EQ(testutil::ReadFile(copy), testutil::ReadFile(dir.File("keys.wav")));
+
+    Key(Qt::Key_O, Qt::ControlModifier);  // Open File; cancelled
+    EXPECT_EQ(fileQuestions.size(), 2u);
+    EXPECT_EQ(session->SourceName(), "keys.wav");
+}
+
+TEST_F(WindowTest, MessageBoxesShowTheMessageAndTheFileAsPlainText) {
+    Start();
+    const std::string bad = dir.File("<b>bad<b>.wav");
+    testutil::WriteFile(bad, testutil::Bytes(100, 0x55));
+    fileAnswers.push_back(Q(bad));
+    Click("openFile");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Invalid wav header.");
+    EXPECT_EQ(boxes[0].file, Q(bad));
+    EXPECT_FALSE(boxes[0].stopIcon);
+
+    fileAnswers.push_back(Q(MakeWave("<i>tilted<i> & <b>.wav", 500)));
+    Click("openFile");
+    auto* line = window->findChild<QLabel*>("fileName");
+    EXPECT_EQ(line->text(), "<i>tilted<i> & <b>.wav");
+    EXPECT_EQ(line->textFormat(), Qt::PlainText);
+}
+
+TEST_F(WindowTest, MenuCommandsCloseOnFinishUpdateAndHelp) {
+    Start();
+    auto* item = window->findChild<QAction*>("closeOnFinish");
+    ASSERT_NE(item, nullptr);
+    EXPECT_FALSE(item->isChecked());
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_EQ(OpenCorvaneSettings()->value("CloseOnFinish").toInt(), 1);
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_EQ(OpenCorvaneSettings()->value("CloseOnFinish").toInt(), 0);
+
+    // This build has no update service: the user is told where updates come from.
+    Command("checkForUpdate");
+    EXPECT_TRUE(desktop.urls.empty());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.contains("package manager"));
+
+    Key(Qt::Key_F1);
+    ASSERT_EQ(desktop.urls.size(), 1u);
+    QFile page(desktop.urls[0].toLocalFile());
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(page.readAll().contains("Corvane"));
+}
+
+TEST_F(WindowTest, AHandOverClosesTheAboutBoxAndPlays) {
+    Start();
+    const std::string path = MakeWave("during.wav", 3000);
+    OpenCorvaneSettings()->setValue("AutoPlay", Q(path) + "<cvnm:Handed>");
+    bool sawBox = false;
+    QTimer::singleShot(50, [&] {
+        sawBox = qobject_cast<CAboutBox*>(QApplication::activeModalWidget()) != nullptr;
+        window->OnHandOver();
+    });
+    Command("about");  // returns when the hand-over closed the box
+    EXPECT_TRUE(sawBox);
+    EXPECT_EQ(session->State(), Playing);
+    EXPECT_EQ(Text("fileName"), "Handed");
+}
+
+// With Close On Finish, a recording that ends under the About box closes the window only
+// once the box is closed.
+TEST_F(WindowTest, CloseOnFinishWaitsForTheAboutBox) {
+    OpenCorvaneSettings()->setValue("CloseOnFinish", 1);
+    session = std::make_unique<PlayerSession>(TempPath());
+    window = std::make_unique<PlayerDialog>(*session);
+    Start(Q(MakeWave("short.wav", 300)));
+    bool visibleAfterTheEnd = false;
+    QTimer::singleShot(50, [&] {
+        auto* box = qobject_cast<CAboutBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        WaitUntil([&] { return !session->HasPlayer(); });
+        visibleAfterTheEnd = window->isVisible();
+        box->accept();
+    });
+    Command("about");
+    EXPECT_TRUE(visibleAfterTheEnd);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(WindowTest, TheCornerOpensTheMenuAndTheCloseBoxCloses) {
+    Start();
+    auto* menu = window->findChild<QMenu*>();
+    QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_FALSE(menu->isVisible());
+    QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+    QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(223, 15));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+}
+
+TEST_F(WindowTest, DroppingAFileOpensIt) {
+    Start();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(Q(MakeWave("dropped.wav", 2000)))});
+    QDragEnterEvent enter(QPoint(120, 120), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(120, 120), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    EXPECT_EQ(Text("fileName"), "dropped.wav");
+    EXPECT_EQ(session->State(), Playing);
+}
+
+TEST_F(WindowTest, TheTimeDisplayIsNeverClipped) {
+    Start();
+    window->resize(window->minimumSize());
+    QApplication::processEvents();
+    auto* time = window->findChild<CTransparentStatic*>("time");
+    for (const QString& text :
+         {PlayerSession::TimeText(59, 599), PlayerSession::TimeText(6059, 6060)}) {
+        time->SetText(text);
+        const QFontMetrics metrics(time->DrawingFont());
+        EXPECT_LE(metrics.horizontalAdvance(text), time->TextRect().width()) << text.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace playertest
