@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include "platform/qt/settings.h"
 #include "player/about_box.h"
@@ -63,6 +64,7 @@ PlayerDialog::PlayerDialog(PlayerSession& session, QWidget* parent)
         }
     });
     connect(&session, &PlayerSession::CloseRequested, this, [this] { done(0); });
+    qApp->installEventFilter(this);
     Refresh();
 }
 
@@ -76,39 +78,59 @@ void PlayerDialog::CreateControls() {
     background->setAttribute(Qt::WA_TransparentForMouseEvents);
     background->move(0, 0);
 
-    auto button = [this](const char* name, const char* text, void (PlayerDialog::*handler)()) {
+    // Every control tells screen readers what it is and the mouse pointer what its keys are.
+    auto describe = [](QWidget* w, const char* name, const QString& accessible,
+                       const QString& tip) {
+        w->setObjectName(QLatin1String(name));
+        w->setAccessibleName(accessible);
+        w->setToolTip(tip);
+    };
+    auto button = [&](const char* name, const char* text, void (PlayerDialog::*handler)(),
+                      const QString& accessible, const QString& tip) {
         auto* b = new BitmapButton(QString::fromLatin1(text), this);
-        b->setObjectName(QLatin1String(name));
+        describe(b, name, accessible, tip);
         connect(b, &QAbstractButton::clicked, this, handler);
         return b;
     };
-    auto display = [this](const char* name, const char* text) {
+    auto display = [&](const char* name, const char* text, const QString& accessible,
+                       const QString& tip) {
         auto* d = new CTransparentStatic(QString::fromLatin1(text), this);
-        d->setObjectName(QLatin1String(name));
+        describe(d, name, accessible, tip);
         return d;
     };
     // Creation order is the keyboard focus order.
-    fastBackButton = button("fastBack", "FB", &PlayerDialog::OnFastBack);
-    stopButton = button("stop", "Stop", &PlayerDialog::OnStop);
-    pauseButton = button("pause", "Pause", &PlayerDialog::OnPause);
-    playButton = button("play", "Play", &PlayerDialog::OnPlay);
-    speedButton = button("speed", "Speed", &PlayerDialog::OnSpeed);
-    fastForwardButton = button("fastForward", "FF", &PlayerDialog::OnFastForward);
+    fastBackButton = button("fastBack", "FB", &PlayerDialog::OnFastBack, tr("Back"),
+                            tr("Back a tenth (Left); 5 seconds back (Shift+Left)"));
+    stopButton = button("stop", "Stop", &PlayerDialog::OnStop, tr("Stop"), tr("Stop"));
+    pauseButton =
+        button("pause", "Pause", &PlayerDialog::OnPause, tr("Pause"), tr("Pause (Space)"));
+    playButton = button("play", "Play", &PlayerDialog::OnPlay, tr("Play"), tr("Play (Space)"));
+    speedButton =
+        button("speed", "Speed", &PlayerDialog::OnSpeed, tr("Speed"), tr("Speed 1x, 2x, 3x (S)"));
+    fastForwardButton = button("fastForward", "FF", &PlayerDialog::OnFastForward, tr("Forward"),
+                               tr("Forward a tenth (Right); 5 seconds forward (Shift+Right)"));
     pauseButton->hide();
 
     fileNameLine = new QLabel(this);
-    fileNameLine->setObjectName(QStringLiteral("fileName"));
+    describe(fileNameLine, "fileName", tr("Message"), QString());
     fileNameLine->setTextFormat(Qt::PlainText);
     QPalette palette = fileNameLine->palette();
     palette.setColor(QPalette::WindowText, ColorFromRef(skin::kDisplayTextColor));
     fileNameLine->setPalette(palette);
 
-    timeDisplay = display("time", "Time");
-    speedDisplay = display("speedDisplay", "Speed");
+    timeDisplay = display("time", "Time", tr("Position and duration"), tr("Position and duration"));
+    speedDisplay = display("speedDisplay", "Speed", tr("Speed"), tr("Speed"));
     speedDisplay->hide();
-    volumeDownButton = button("volumeDown", "VolumeDown", &PlayerDialog::OnVolumeDown);
-    volumeUpButton = button("volumeUp", "VolumeUp", &PlayerDialog::OnVolumeUp);
-    volumeDisplay = display("volumeDisplay", "vol");
+    volumeDownButton = button("volumeDown", "VolumeDown", &PlayerDialog::OnVolumeDown,
+                              tr("Volume down"), tr("Volume down (Down, or the mouse wheel)"));
+    volumeUpButton = button("volumeUp", "VolumeUp", &PlayerDialog::OnVolumeUp, tr("Volume up"),
+                            tr("Volume up (Up, or the mouse wheel)"));
+    volumeDisplay = display("volumeDisplay", "vol", tr("Volume"),
+                            tr("Volume (Up and Down, or the mouse wheel)"));
+    for (QWidget* w : {static_cast<QWidget*>(volumeDisplay), static_cast<QWidget*>(volumeUpButton),
+                       static_cast<QWidget*>(volumeDownButton)}) {
+        w->installEventFilter(this);
+    }
     background->lower();
 }
 
@@ -148,6 +170,7 @@ void PlayerDialog::CreateBar() {
     // Neither bar button answers Enter: the keyboard belongs to the transport.
     auto* openButton = new QPushButton(openFile->text(), bar);
     openButton->setObjectName(QStringLiteral("openFile"));
+    openButton->setToolTip(tr("Open File (Ctrl+O)"));
     openButton->setFocusPolicy(Qt::NoFocus);
     openButton->setAutoDefault(false);
     connect(openButton, &QPushButton::clicked, openFile, &QAction::trigger);
@@ -168,8 +191,9 @@ void PlayerDialog::CreateBar() {
     menu->addAction(QStringLiteral("&About Corvane"), this, &PlayerDialog::OnAbout)
         ->setObjectName(QStringLiteral("about"));
 
-    auto* menuButton = new QPushButton(QStringLiteral("Menu"), bar);
+    menuButton = new QPushButton(QStringLiteral("Menu"), bar);
     menuButton->setObjectName(QStringLiteral("menuButton"));
+    menuButton->setToolTip(tr("Menu (F10)"));
     menuButton->setFocusPolicy(Qt::NoFocus);
     menuButton->setAutoDefault(false);
     menuButton->setMenu(menu);
@@ -193,6 +217,10 @@ void PlayerDialog::CreateShortcuts() {
     shortcut(QKeySequence(Qt::Key_S), [this] { OnSpeed(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { reject(); });
     shortcut(QKeySequence(Qt::Key_F1), [this] { OnHelpRequest(); });
+    for (QKeySequence keys : {QKeySequence(Qt::Key_F10), QKeySequence(Qt::SHIFT | Qt::Key_F10),
+                              QKeySequence(Qt::Key_Menu)}) {
+        shortcut(keys, [this] { menu->popup(menuButton->mapToGlobal(QPoint(0, 0))); });
+    }
     // Escape closes the window through QDialog's own handling.
 }
 
@@ -208,7 +236,8 @@ void PlayerDialog::OnInitDialog() {
 
 void PlayerDialog::Refresh() {
     const PlayerSession::Display& d = session.GetDisplay();
-    fileNameLine->setText(d.fileName);
+    setWindowTitle(d.title);
+    ShowFileName();
     timeDisplay->SetText(d.time);
     volumeDisplay->SetText(d.volume);
     speedDisplay->SetText(d.speed);
@@ -221,6 +250,50 @@ void PlayerDialog::Refresh() {
         shown->setFocus();
         hidden->hide();
     }
+}
+
+void PlayerDialog::ShowFileName() {
+    // A name too long for the line is cut with "..." and shown whole in its tooltip.
+    const QString& name = session.GetDisplay().fileName;
+    const QFontMetrics metrics(fileNameLine->font());
+    const int room = fileNameLine->width();
+    QString shown = name;
+    if (metrics.horizontalAdvance(name) > room) {
+        const QString dots = QStringLiteral("...");
+        qsizetype keep = name.size();
+        while (keep > 0 && metrics.horizontalAdvance(name.left(keep) + dots) > room) --keep;
+        shown = name.left(keep) + dots;
+    }
+    fileNameLine->setText(shown);
+    fileNameLine->setToolTip(shown == name ? QString() : name);
+}
+
+bool PlayerDialog::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress:
+            ShowFocusRing(true);
+            break;
+        case QEvent::MouseButtonPress:
+            ShowFocusRing(false);
+            break;
+        case QEvent::Wheel:
+            if (watched == volumeDisplay || watched == volumeUpButton ||
+                watched == volumeDownButton) {
+                // One step per notch (120); touchpads send smaller deltas that add up.
+                wheelDelta += static_cast<QWheelEvent*>(event)->angleDelta().y();
+                for (; wheelDelta >= 120; wheelDelta -= 120) session.VolumeUp();
+                for (; wheelDelta <= -120; wheelDelta += 120) session.VolumeDown();
+                return true;
+            }
+            break;
+        default:
+            break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void PlayerDialog::ShowFocusRing(bool shown) {
+    for (BitmapButton* b : findChildren<BitmapButton*>()) b->SetFocusRingShown(shown);
 }
 
 void PlayerDialog::OnPlay() {

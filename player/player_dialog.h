@@ -18,6 +18,7 @@ class PlayerSession;
 class QAction;
 class QLabel;
 class QMenu;
+class QPushButton;
 class QTimer;
 
 class PlayerDialog : public QDialog {
@@ -46,6 +47,8 @@ class PlayerDialog : public QDialog {
     void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // Watches the application's input for the focus ring, and the wheel over the volume.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private slots:
     void OnPlay();
@@ -76,12 +79,16 @@ class PlayerDialog : public QDialog {
     // A press on the window surface at (x, y) in client coordinates, outside the controls.
     void OnTap(int x, int y);
     QString HelpPagePath() const;
+    void ShowFileName();
+    // The buttons' focus ring shows only while the user moves by keyboard.
+    void ShowFocusRing(bool shown);
 
     PlayerSession& session;
     QString startPath;
     bool fullScreen = false;
     bool initialised = false;
     QPointer<CAboutBox> aboutBox;
+    int wheelDelta = 0;  // eighths of a degree not yet turned into a volume step
 
     QLabel* background = nullptr;
     BitmapButton* fastBackButton = nullptr;
@@ -98,6 +105,7 @@ class PlayerDialog : public QDialog {
     CTransparentStatic* volumeDisplay = nullptr;
     QWidget* bar = nullptr;
     QMenu* menu = nullptr;
+    QPushButton* menuButton = nullptr;
     QAction* closeOnFinishAction = nullptr;
     QTimer* timer = nullptr;
 };

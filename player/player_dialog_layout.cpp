@@ -64,4 +64,5 @@ void PlayerDialog::LayoutControls() {
                               skin::kDisplayHeight);
     volumeDisplay->setGeometry(C + skin::kVolumeDisplayDx, displayY, skin::kVolumeDisplayWidth,
                                skin::kDisplayHeight);
+    ShowFileName();
 }

@@ -388,6 +388,8 @@ QString PlayerSession::TimeText(uint32_t positionSeconds, uint32_t durationSecon
 
 void PlayerSession::SetFileName(const QString& text) {
     display.fileName = text;
+    display.title =
+        sourcePath.isEmpty() ? QStringLiteral("Corvane") : text + QStringLiteral(" - Corvane");
     Trace(QStringLiteral("name ") + text);
     emit DisplayChanged();
 }

@@ -28,6 +28,7 @@ class PlayerSession : public QObject {
     // What the window shows.
     struct Display {
         QString fileName = QStringLiteral("<No File Opened>");
+        QString title = QStringLiteral("Corvane");  // the window's: what plays, then "Corvane"
         QString time = QStringLiteral("00:00 / 00:00");
         QString speed;            // "x2"; empty while the speed display is hidden
         QString volume;           // "70%"

@@ -1,5 +1,6 @@
 #include "player/skin/bitmap_button.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
 BitmapButton::BitmapButton(const QString& text, QWidget* parent) : QAbstractButton(parent) {
@@ -18,9 +19,24 @@ void BitmapButton::SetImages(QPixmap up, QPixmap pressed, QPixmap focused, QPixm
 
 const QPixmap& BitmapButton::CurrentImage() const {
     if (isDown() && !pressed_.isNull()) return pressed_;
-    if (hasFocus() && !focused_.isNull()) return focused_;
+    if (hasFocus() && focusRingShown_ && !focused_.isNull()) return focused_;
     if (!isEnabled() && !disabled_.isNull()) return disabled_;
     return up_;
+}
+
+void BitmapButton::SetFocusRingShown(bool shown) {
+    if (shown == focusRingShown_) return;
+    focusRingShown_ = shown;
+    update();
+}
+
+void BitmapButton::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 QSize BitmapButton::sizeHint() const {

@@ -1,5 +1,7 @@
 // A push button that draws one of four images and never its text: pressed, else focused,
-// else disabled, else up (a missing image falls through to the next rule).
+// else disabled, else up (a missing image falls through to the next rule). The focused
+// image (a ring) is drawn only while the focus ring is shown, that is, while the user moves
+// by keyboard. Enter and Return press the button like Space does.
 #pragma once
 
 #include <QAbstractButton>
@@ -14,12 +16,15 @@ class BitmapButton : public QAbstractButton {
     void SetImages(QPixmap up, QPixmap pressed, QPixmap focused, QPixmap disabled);
     // The image the button shows in its current state.
     const QPixmap& CurrentImage() const;
+    void SetFocusRingShown(bool shown);
 
     QSize sizeHint() const override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QPixmap up_, pressed_, focused_, disabled_;
+    bool focusRingShown_ = true;
 };

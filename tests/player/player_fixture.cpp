@@ -164,7 +164,8 @@ void WindowTest::Key(int key, Qt::KeyboardModifiers modifiers) {
     // Back from a dialog the window is active again, as it is for a user.
     window->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    QTest::keyClick(window.get(), static_cast<Qt::Key>(key), modifiers);
+    QWidget* target = window->focusWidget() ? window->focusWidget() : window.get();
+    QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
 }
 
 void WindowTest::Command(const char* name) {

@@ -7,10 +7,13 @@
 #include <QMimeData>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include "platform/qt/settings.h"
 #include "platform/wave_out.h"
 #include "player/about_box.h"
+#include "player/skin/bitmap_button.h"
+#include "player/skin/skin.h"
 #include "player/skin/transparent_static.h"
 #include "tests/player/player_fixture.h"
 
@@ -199,6 +202,71 @@ TEST_F(WindowTest, TheTimeDisplayIsNeverClipped) {
         const QFontMetrics metrics(time->DrawingFont());
         EXPECT_LE(metrics.horizontalAdvance(text), time->TextRect().width()) << text.toStdString();
     }
+}
+
+}  // namespace
+}  // namespace playertest
+
+namespace playertest {
+namespace {
+
+TEST_F(WindowTest, EveryControlIsNamedForScreenReadersAndTellsItsKeys) {
+    Start(Q(MakeWave("keys.wav", 5000)));
+    for (const char* name : {"fastBack", "stop", "pause", "play", "speed", "fastForward",
+                             "volumeDown", "volumeUp", "time", "volumeDisplay"}) {
+        QWidget* control = window->findChild<QWidget*>(QLatin1String(name));
+        EXPECT_FALSE(control->accessibleName().isEmpty()) << name;
+        EXPECT_FALSE(control->toolTip().isEmpty()) << name;
+    }
+    EXPECT_TRUE(Button("play")->toolTip().contains("Space"));
+
+    // The focus ring shows once the user moves by keyboard, and Enter presses the button.
+    auto* pause = static_cast<BitmapButton*>(Button("pause"));
+    const QImage ring = LoadSkinBitmap(kPauseFocused).toImage();
+    QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_NE(pause->CurrentImage().toImage(), ring);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(session->State(), Paused);
+    EXPECT_EQ(static_cast<BitmapButton*>(Button("play"))->CurrentImage().toImage(),
+              LoadSkinBitmap(kPlayFocused).toImage());
+
+    auto* menu = window->findChild<QMenu*>();
+    for (QKeyCombination keys :
+         {QKeyCombination(Qt::Key_F10), QKeyCombination(Qt::ShiftModifier, Qt::Key_F10),
+          QKeyCombination(Qt::Key_Menu)}) {
+        Key(keys.key(), keys.keyboardModifiers());
+        EXPECT_TRUE(menu->isVisible());
+        menu->hide();
+    }
+}
+
+TEST_F(WindowTest, ALongNameIsCutAndTheTitleNamesWhatPlays) {
+    Start();
+    EXPECT_EQ(window->windowTitle(), "Corvane");
+    const QString name = QString("A very long name of a voicemail message from Ann").repeated(2);
+    session->OpenSource(Q(MakeWave("long.wav", 2000)), name);
+    EXPECT_EQ(window->windowTitle(), name + " - Corvane");
+    auto* line = window->findChild<QLabel*>("fileName");
+    EXPECT_TRUE(line->text().endsWith("..."));
+    EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), line->width());
+    EXPECT_EQ(line->toolTip(), name);
+}
+
+TEST_F(WindowTest, TheMouseWheelOverTheVolumeChangesIt) {
+    Start();
+    auto* volume = window->findChild<QWidget*>("volumeDisplay");
+    auto wheel = [&](int delta) {
+        QWheelEvent event(QPointF(5, 5), volume->mapToGlobal(QPointF(5, 5)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(volume, &event);
+    };
+    wheel(-120);
+    EXPECT_EQ(Text("volumeDisplay"), "90%");
+    wheel(-60);  // half a notch: nothing yet
+    EXPECT_EQ(Text("volumeDisplay"), "90%");
+    wheel(-60);
+    wheel(240);
+    EXPECT_EQ(Text("volumeDisplay"), "100%");
 }
 
 }  // namespace
