@@ -171,15 +171,23 @@ bool WavePlayer::IsFinished() const {
 }
 
 uint32_t WavePlayer::GetSpeed() const {
-    uint32_t rate = 0;
-    if (!deviceHandle || deviceHandle->GetPlaybackRate(&rate) != kWaveOutOk) return 1;
-    return rate >> 16;
+    return GetPlaybackRate() >> 16;
 }
 
 void WavePlayer::SetSpeed(uint32_t rate) {
     // A multiplier of 65536 or more has no 16.16 form; no device plays it.
-    if (!deviceHandle || rate > 0xFFFF) return;
-    deviceHandle->SetPlaybackRate(rate << 16);
+    if (rate > 0xFFFF) return;
+    SetPlaybackRate(rate << 16);
+}
+
+uint32_t WavePlayer::GetPlaybackRate() const {
+    uint32_t rate = 0;
+    if (!deviceHandle || deviceHandle->GetPlaybackRate(&rate) != kWaveOutOk) return 0x10000;
+    return rate;
+}
+
+void WavePlayer::SetPlaybackRate(uint32_t rate) {
+    if (deviceHandle) deviceHandle->SetPlaybackRate(rate);
 }
 
 void WavePlayer::WaveOutCallback(WaveOut*, uint32_t message, uintptr_t instance, uintptr_t,

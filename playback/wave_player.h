@@ -37,6 +37,10 @@ class WavePlayer {
     bool IsFinished() const;
     uint32_t GetSpeed() const;  // whole rate multiplier; 1 without a device
     void SetSpeed(uint32_t rate);
+    // The rate in 16.16 fixed point (0x18000 plays 1.5 times as fast, keeping the pitch);
+    // 0x10000 without a device or when the device cannot tell.
+    uint32_t GetPlaybackRate() const;
+    void SetPlaybackRate(uint32_t rate);
 
   private:
     // Completion callback of the device; instance is the player.

@@ -27,6 +27,7 @@
 namespace {
 
 constexpr int kTimerIntervalMs = 250;
+constexpr int32_t kSkipMs = 5000;             // Shift+Left and Shift+Right
 constexpr uint32_t kMaxAutoPlayLength = 259;  // characters before the terminating zero
 
 }  // namespace
@@ -64,6 +65,8 @@ PlayerDialog::PlayerDialog(PlayerSession& session, QWidget* parent)
         }
     });
     connect(&session, &PlayerSession::CloseRequested, this, [this] { done(0); });
+    // Every input event passes eventFilter: the focus ring, the wheel over the volume and a
+    // click on the time display are decided there.
     qApp->installEventFilter(this);
     Refresh();
 }
@@ -118,7 +121,8 @@ void PlayerDialog::CreateControls() {
     palette.setColor(QPalette::WindowText, ColorFromRef(skin::kDisplayTextColor));
     fileNameLine->setPalette(palette);
 
-    timeDisplay = display("time", "Time", tr("Position and duration"), tr("Position and duration"));
+    timeDisplay = display("time", "Time", tr("Position and duration"),
+                          tr("Position and duration; click to show the time left"));
     speedDisplay = display("speedDisplay", "Speed", tr("Speed"), tr("Speed"));
     speedDisplay->hide();
     volumeDownButton = button("volumeDown", "VolumeDown", &PlayerDialog::OnVolumeDown,
@@ -127,10 +131,6 @@ void PlayerDialog::CreateControls() {
                             tr("Volume up (Up, or the mouse wheel)"));
     volumeDisplay = display("volumeDisplay", "vol", tr("Volume"),
                             tr("Volume (Up and Down, or the mouse wheel)"));
-    for (QWidget* w : {static_cast<QWidget*>(volumeDisplay), static_cast<QWidget*>(volumeUpButton),
-                       static_cast<QWidget*>(volumeDownButton)}) {
-        w->installEventFilter(this);
-    }
     background->lower();
 }
 
@@ -214,7 +214,12 @@ void PlayerDialog::CreateShortcuts() {
     shortcut(QKeySequence(Qt::Key_Right), [this] { OnFastForward(); });
     shortcut(QKeySequence(Qt::Key_Up), [this] { OnVolumeUp(); });
     shortcut(QKeySequence(Qt::Key_Down), [this] { OnVolumeDown(); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_Left), [this] { session.Skip(-kSkipMs); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_Right), [this] { session.Skip(kSkipMs); });
+    shortcut(QKeySequence(Qt::Key_Home), [this] { session.Seek(0); });
     shortcut(QKeySequence(Qt::Key_S), [this] { OnSpeed(); });
+    shortcut(QKeySequence(Qt::Key_BracketRight), [this] { session.StepSpeed(+1); });
+    shortcut(QKeySequence(Qt::Key_BracketLeft), [this] { session.StepSpeed(-1); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { reject(); });
     shortcut(QKeySequence(Qt::Key_F1), [this] { OnHelpRequest(); });
     for (QKeySequence keys : {QKeySequence(Qt::Key_F10), QKeySequence(Qt::SHIFT | Qt::Key_F10),
@@ -275,6 +280,10 @@ bool PlayerDialog::eventFilter(QObject* watched, QEvent* event) {
             break;
         case QEvent::MouseButtonPress:
             ShowFocusRing(false);
+            if (watched == timeDisplay) {
+                session.ToggleTimeLeft();
+                return true;
+            }
             break;
         case QEvent::Wheel:
             if (watched == volumeDisplay || watched == volumeUpButton ||

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "platform/exception.h"
@@ -16,6 +17,9 @@
 namespace {
 
 constexpr uint32_t kMaxSpeed = 3;
+constexpr uint32_t kMinQuarters = 4;       // 1x
+constexpr uint32_t kMaxQuarters = 12;      // 3x
+constexpr uint32_t kQuarterRate = 0x4000;  // a quarter in 16.16
 
 std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
@@ -72,8 +76,9 @@ PlayerSession::PlayerSession(QString tempPath, QObject* parent)
     const uint close = settings->value(QStringLiteral("CloseOnFinish")).toUInt(&ok);
     if (!ok) settings->setValue(QStringLiteral("CloseOnFinish"), 0);
     closeOnFinish = ok && close != 0;
-    const uint speed = settings->value(QStringLiteral("Speed")).toUInt(&ok);
-    chosenSpeed = ok && speed >= 1 && speed <= kMaxSpeed ? speed : 1;
+    const double speed = settings->value(QStringLiteral("Speed")).toDouble(&ok) * 4;
+    if (ok && speed == std::floor(speed) && speed >= kMinQuarters && speed <= kMaxQuarters)
+        speedQuarters = static_cast<uint32_t>(speed);
     const uint volume = settings->value(QStringLiteral("Volume")).toUInt(&ok);
     if (ok && volume <= 100) ApplyVolumePercent(volume / 10 * 10);
     volumePercent = ReadVolumePercent();
@@ -204,8 +209,8 @@ void PlayerSession::StartPlayer() {
         return;
     }
     // The speed the user chose carries over to every recording.
-    if (chosenSpeed != 1) player->SetSpeed(chosenSpeed);
-    ShowSpeed(chosenSpeed);
+    if (speedQuarters != kMinQuarters) player->SetPlaybackRate(speedQuarters * kQuarterRate);
+    ShowSpeed(speedQuarters);
     ShowPause(true);
     Trace(QStringLiteral("play"));
 }
@@ -234,7 +239,7 @@ void PlayerSession::Stop() {
     SetTime(0, player->GetDuration() / 1000);
     player.reset();
     ShowPause(false);
-    ShowSpeed(1);
+    ShowSpeed(kMinQuarters);
 }
 
 bool PlayerSession::Running() const {
@@ -260,6 +265,15 @@ void PlayerSession::FastForward() {
     player->Seek(n);
 }
 
+void PlayerSession::Skip(int32_t ms) {
+    if (!Running()) return;
+    const int64_t d = player->GetDuration();
+    int64_t n = int64_t{player->GetPosition()} + ms;
+    if (n < 0) n = 0;
+    if (n > d) n = d >= 1000 ? d - 1000 : 0;
+    player->Seek(static_cast<uint32_t>(n));
+}
+
 void PlayerSession::Seek(uint32_t ms) {
     if (Running()) player->Seek(std::min(ms, player->GetDuration()));
 }
@@ -268,10 +282,35 @@ void PlayerSession::CycleSpeed() {
     if (!Running()) return;
     uint32_t n = player->GetSpeed() + 1;
     if (n > kMaxSpeed) n = 1;
-    player->SetSpeed(n);
-    chosenSpeed = n;
-    OpenCorvaneSettings()->setValue(QStringLiteral("Speed"), n);
-    ShowSpeed(n);
+    ChooseSpeed(4 * n);
+}
+
+void PlayerSession::StepSpeed(int direction) {
+    if (!Running()) return;
+    const int64_t q = int64_t{speedQuarters} + (direction > 0 ? 1 : -1);
+    if (q < kMinQuarters || q > kMaxQuarters) return;
+    ChooseSpeed(static_cast<uint32_t>(q));
+}
+
+void PlayerSession::SetSpeed(double speed) {
+    if (!Running() || !(speed >= 0)) return;
+    const double q = std::round(speed * 4);
+    ChooseSpeed(static_cast<uint32_t>(std::clamp<double>(q, kMinQuarters, kMaxQuarters)));
+}
+
+void PlayerSession::ChooseSpeed(uint32_t quarters) {
+    player->SetPlaybackRate(quarters * kQuarterRate);
+    speedQuarters = quarters;
+    OpenCorvaneSettings()->setValue(QStringLiteral("Speed"), quarters / 4.0);
+    ShowSpeed(quarters);
+}
+
+void PlayerSession::ToggleTimeLeft() {
+    timeLeft = !timeLeft;
+    lastShownSecond = -1;  // redraw at the next tick
+    if (player) {
+        SetTime(player->GetPosition() / 1000, player->GetDuration() / 1000);
+    }
 }
 
 uint32_t PlayerSession::ReadVolumePercent() {
@@ -375,15 +414,22 @@ void PlayerSession::ReportError(const ExceptionPtr& error, const QString& file, 
     if (reporter) reporter({message, file, stopIcon});
 }
 
-QString PlayerSession::TimeText(uint32_t positionSeconds, uint32_t durationSeconds) {
-    if (durationSeconds < 3600 && positionSeconds < 3600) {
-        return QString::asprintf("%.2u:%.2u / %.2u:%.2u", positionSeconds / 60,
-                                 positionSeconds % 60, durationSeconds / 60, durationSeconds % 60);
-    }
-    auto hms = [](uint32_t s) {
-        return QString::asprintf("%u:%.2u:%.2u", s / 3600, s / 60 % 60, s % 60);
+QString PlayerSession::TimeText(uint32_t positionSeconds, uint32_t durationSeconds, bool timeLeft) {
+    const bool hours = durationSeconds >= 3600 || positionSeconds >= 3600;
+    auto clock = [hours](uint32_t s) {
+        return hours ? QString::asprintf("%u:%.2u:%.2u", s / 3600, s / 60 % 60, s % 60)
+                     : QString::asprintf("%.2u:%.2u", s / 60, s % 60);
     };
-    return hms(positionSeconds) + QStringLiteral(" / ") + hms(durationSeconds);
+    const QString first =
+        timeLeft ? QStringLiteral("-") +
+                       clock(durationSeconds - std::min(positionSeconds, durationSeconds))
+                 : clock(positionSeconds);
+    return first + QStringLiteral(" / ") + clock(durationSeconds);
+}
+
+QString PlayerSession::SpeedText(uint32_t quarters) {
+    if (quarters <= kMinQuarters) return QString();
+    return QStringLiteral("x") + QString::number(quarters / 4.0);
 }
 
 void PlayerSession::SetFileName(const QString& text) {
@@ -395,12 +441,12 @@ void PlayerSession::SetFileName(const QString& text) {
 }
 
 void PlayerSession::SetTime(uint32_t positionSeconds, uint32_t durationSeconds) {
-    display.time = TimeText(positionSeconds, durationSeconds);
+    display.time = TimeText(positionSeconds, durationSeconds, timeLeft);
     emit DisplayChanged();
 }
 
-void PlayerSession::ShowSpeed(uint32_t rate) {
-    display.speed = rate > 1 ? QStringLiteral("x%1").arg(rate) : QString();
+void PlayerSession::ShowSpeed(uint32_t quarters) {
+    display.speed = SpeedText(quarters);
     emit DisplayChanged();
 }
 

@@ -56,7 +56,8 @@ class PlayerSession : public QObject {
     bool HasPlayer() const { return player != nullptr; }
     uint32_t PositionMs() const;
     uint32_t DurationMs() const;
-    uint32_t Speed() const { return chosenSpeed; }
+    // The speed the user chose: 1 to 3 in steps of a quarter.
+    double Speed() const { return speedQuarters / 4.0; }
     uint32_t VolumePercent() const { return volumePercent; }
     bool CloseOnFinish() const { return closeOnFinish; }
 
@@ -76,9 +77,18 @@ class PlayerSession : public QObject {
     void Stop();
     void FastBack();
     void FastForward();
+    // Moves by ms (back when negative): not before the start; past the end, one second
+    // before the end, as a fast forward does.
+    void Skip(int32_t ms);
     void Seek(uint32_t ms);
     // Steps the speed 1, 2, 3, 1, ... from the rate the device reports.
     void CycleSpeed();
+    // A quarter faster (+1) or slower (-1), between 1x and 3x.
+    void StepSpeed(int direction);
+    // The nearest quarter step between 1x and 3x.
+    void SetSpeed(double speed);
+    // The time display shows the time left instead of the position, or back.
+    void ToggleTimeLeft();
     void VolumeUp();
     void VolumeDown();
     // The 250 ms tick: the device volume, the time display and the end of playback.
@@ -110,8 +120,12 @@ class PlayerSession : public QObject {
     static void ApplyVolumePercent(uint32_t percent);
     // Splits "path<cvnm:name>" into path and name; text without a complete tag is the path.
     static void SplitDisplayTag(const QString& text, QString* path, QString* name);
-    // "mm:ss / mm:ss", or "h:mm:ss / h:mm:ss" once the recording reaches an hour.
-    static QString TimeText(uint32_t positionSeconds, uint32_t durationSeconds);
+    // "mm:ss / mm:ss", or "h:mm:ss / h:mm:ss" once the recording reaches an hour; with
+    // timeLeft the first is the time left, after a minus sign.
+    static QString TimeText(uint32_t positionSeconds, uint32_t durationSeconds,
+                            bool timeLeft = false);
+    // "x2", "x1.5", "x1.25"; empty at 1x.
+    static QString SpeedText(uint32_t quarters);
 
   signals:
     void DisplayChanged();
@@ -126,7 +140,9 @@ class PlayerSession : public QObject {
     void ReportError(const ExceptionPtr& error, const QString& file, bool stopIcon = false);
     void SetFileName(const QString& text);
     void SetTime(uint32_t positionSeconds, uint32_t durationSeconds);
-    void ShowSpeed(uint32_t rate);
+    void ShowSpeed(uint32_t quarters);
+    // Makes quarters the chosen speed, remembers it and applies it to a running player.
+    void ChooseSpeed(uint32_t quarters);
     void ShowVolume();
     void ShowPause(bool shown);
     // Running means a device is open: a Play that failed leaves a player that is Stopped.
@@ -140,7 +156,8 @@ class PlayerSession : public QObject {
     Display display;
     bool closeOnFinish = false;
     uint32_t volumePercent = 0;
-    uint32_t chosenSpeed = 1;
+    uint32_t speedQuarters = 4;  // the chosen speed in quarters: 4 is 1x, 12 is 3x
+    bool timeLeft = false;
     int32_t lastShownSecond = -1;
     int dialogsOpen = 0;
     bool closePending = false;  // the recording ended under a dialog with Close On Finish on

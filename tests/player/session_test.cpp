@@ -56,6 +56,13 @@ TEST_F(SessionTest, FastBackAndForwardJumpATenth) {
     EXPECT_EQ(session->PositionMs(), 9000u);
     EXPECT_EQ(session->State(), Paused);
 
+    session->Skip(-5000);
+    EXPECT_EQ(session->PositionMs(), 4000u);
+    session->Skip(-5000);  // not before the start
+    EXPECT_EQ(session->PositionMs(), 0u);
+    session->Skip(12000);  // past the end: one second before it
+    EXPECT_EQ(session->PositionMs(), 9000u);
+
     session->OpenSource(Q(MakeWave("short.wav", 600)));
     session->Pause();
     session->Seek(580);
@@ -79,12 +86,33 @@ TEST_F(SessionTest, SpeedCarriesOverToTheNextRecordingAndTheNextStart) {
     EXPECT_EQ(session->GetDisplay().speed, "");  // back to 1
     session->CycleSpeed();
 
+    session->StepSpeed(+1);
+    EXPECT_EQ(session->GetDisplay().speed, "x2.25");
+
     Restart();
     session->OpenSource(Q(MakeWave("third.wav", 5000)));
-    EXPECT_EQ(session->Speed(), 2u);
-    EXPECT_EQ(session->GetDisplay().speed, "x2");
+    EXPECT_EQ(session->Speed(), 2.25);
+    EXPECT_EQ(session->GetDisplay().speed, "x2.25");
     session->Stop();
     EXPECT_EQ(session->GetDisplay().speed, "");
+}
+
+TEST_F(SessionTest, SpeedStepsByQuartersBetweenOneAndThree) {
+    session->OpenSource(Q(MakeWave("steps.wav", 5000)));
+    session->StepSpeed(-1);  // already at 1x
+    EXPECT_EQ(session->Speed(), 1.0);
+    session->StepSpeed(+1);
+    session->StepSpeed(+1);
+    EXPECT_EQ(session->GetDisplay().speed, "x1.5");
+    session->CycleSpeed();  // from the whole rate the device reports, 1: to 2
+    EXPECT_EQ(session->GetDisplay().speed, "x2");
+    session->SetSpeed(2.8);  // the nearest quarter
+    EXPECT_EQ(session->Speed(), 2.75);
+    session->SetSpeed(9);
+    EXPECT_EQ(session->Speed(), 3.0);
+    session->StepSpeed(+1);  // already at 3x
+    EXPECT_EQ(session->GetDisplay().speed, "x3");
+    EXPECT_EQ(OpenCorvaneSettings()->value("Speed").toDouble(), 3.0);
 }
 
 TEST_F(SessionTest, VolumeReadsRoundedToTensStepsWithinBoundsAndIsRemembered) {
@@ -124,12 +152,15 @@ TEST_F(SessionTest, TimeDisplayShowsHoursOnceTheRecordingReachesAnHour) {
     EXPECT_EQ(PlayerSession::TimeText(61, 125), "01:01 / 02:05");
     EXPECT_EQ(PlayerSession::TimeText(6059, 6060), "1:40:59 / 1:41:00");
     EXPECT_EQ(PlayerSession::TimeText(0, 3600), "0:00:00 / 1:00:00");
+    EXPECT_EQ(PlayerSession::TimeText(61, 125, /*timeLeft=*/true), "-01:04 / 02:05");
 
     session->OpenSource(Q(MakeWave("long.wav", 125000)));
     session->Pause();
     session->Seek(61000);
     session->Tick();
     EXPECT_EQ(session->GetDisplay().time, "01:01 / 02:05");
+    session->ToggleTimeLeft();
+    EXPECT_EQ(session->GetDisplay().time, "-01:04 / 02:05");
 }
 
 TEST_F(SessionTest, EndOfPlaybackStopsAndAsksToCloseOnlyWithCloseOnFinish) {

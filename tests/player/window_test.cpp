@@ -71,6 +71,18 @@ TEST_F(WindowTest, KeysDriveTheTransportVolumeAndCommands) {
     EXPECT_EQ(Text("volumeDisplay"), "100%");
     Key(Qt::Key_S);
     EXPECT_EQ(Text("speedDisplay"), "x2");
+    Key(Qt::Key_BracketLeft);
+    EXPECT_EQ(Text("speedDisplay"), "x1.75");
+    Key(Qt::Key_BracketRight);
+    EXPECT_EQ(Text("speedDisplay"), "x2");
+    Key(Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(session->PositionMs(), 0u);
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(session->PositionMs(), 5000u);
+    Key(Qt::Key_Home);
+    EXPECT_EQ(session->PositionMs(), 0u);
+    QTest::mouseClick(window->findChild<QWidget*>("time"), Qt::LeftButton);
+    EXPECT_EQ(Text("time"), "-00:10 / 00:10");
 
     // Ctrl+S asks where to save a copy of the original file.
     const std::string copy = dir.File("copy.wav");
