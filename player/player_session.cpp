@@ -251,7 +251,7 @@ void PlayerSession::FastBack() {
     const uint32_t d = player->GetDuration();
     const uint32_t p = player->GetPosition();
     const uint32_t t = d / 10;
-    player->Seek(p > t ? p - t : 0);
+    SeekTo(p > t ? p - t : 0);
 }
 
 void PlayerSession::FastForward() {
@@ -262,7 +262,7 @@ void PlayerSession::FastForward() {
     uint32_t n = p + t;
     // Past the end: one second before the end, or the start of a recording under a second.
     if (n > d) n = d >= 1000 ? d - 1000 : 0;
-    player->Seek(n);
+    SeekTo(n);
 }
 
 void PlayerSession::Skip(int32_t ms) {
@@ -271,11 +271,16 @@ void PlayerSession::Skip(int32_t ms) {
     int64_t n = int64_t{player->GetPosition()} + ms;
     if (n < 0) n = 0;
     if (n > d) n = d >= 1000 ? d - 1000 : 0;
-    player->Seek(static_cast<uint32_t>(n));
+    SeekTo(static_cast<uint32_t>(n));
 }
 
 void PlayerSession::Seek(uint32_t ms) {
-    if (Running()) player->Seek(std::min(ms, player->GetDuration()));
+    if (Running()) SeekTo(std::min(ms, player->GetDuration()));
+}
+
+void PlayerSession::SeekTo(uint32_t ms) {
+    player->Seek(ms);
+    emit Seeked(player->GetPosition());
 }
 
 void PlayerSession::CycleSpeed() {

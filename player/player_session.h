@@ -129,6 +129,8 @@ class PlayerSession : public QObject {
 
   signals:
     void DisplayChanged();
+    // The position jumped (a seek, a skip, fast back or forward) to ms.
+    void Seeked(uint32_t ms);
     // A conversion runs on this thread: the window shows the busy cursor meanwhile.
     void BusyChanged(bool busy);
     // Close On Finish: the recording ended and no dialog is open.
@@ -147,6 +149,8 @@ class PlayerSession : public QObject {
     void ShowPause(bool shown);
     // Running means a device is open: a Play that failed leaves a player that is Stopped.
     bool Running() const;
+    // Moves a running player to ms and tells the listeners.
+    void SeekTo(uint32_t ms);
 
     QString tempPath;
     Reporter reporter;
