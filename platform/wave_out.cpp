@@ -6,8 +6,8 @@
 namespace {
 
 bool Supported(const WaveFormat& f) {
-    return f.formatTag == 1 && (f.bitsPerSample == 8 || f.bitsPerSample == 16) && f.channels >= 1 &&
-           f.channels <= 8 && f.samplesPerSec >= 1000 && f.samplesPerSec <= 384000;
+    return (f.bitsPerSample == 8 || f.bitsPerSample == 16) && f.channels >= 1 && f.channels <= 8 &&
+           f.samplesPerSec >= 1000 && f.samplesPerSec <= 384000;
 }
 
 }  // namespace
@@ -16,14 +16,12 @@ uint32_t WaveOut::GetNumDevs() {
     return CurrentWaveOutBackend().DeviceCount();
 }
 
-uint32_t WaveOut::Open(std::unique_ptr<WaveOut>* device, uint32_t deviceId,
-                       const WaveFormat& format, WaveOutProc callback, uintptr_t instance) {
-    if (!device) return kWaveOutInvalidParam;
+WaveOutOpened WaveOut::Open(const WaveFormat& format, WaveOut::Callback callback,
+                            uint32_t deviceId) {
     WaveOutBackend& backend = CurrentWaveOutBackend();
-    if (deviceId >= backend.DeviceCount()) return kWaveOutBadDeviceId;
-    if (!Supported(format)) return kWaveOutBadFormat;
-    auto opened = std::make_unique<WaveOutDevice>(format, callback, instance);
-    if (!opened->Start(backend, deviceId)) return kWaveOutBadFormat;
-    *device = std::move(opened);
-    return kWaveOutOk;
+    if (deviceId >= backend.DeviceCount()) return {nullptr, WaveOutResult::BadDeviceId};
+    if (!Supported(format)) return {nullptr, WaveOutResult::BadFormat};
+    auto device = std::make_unique<WaveOutDevice>(format, std::move(callback));
+    if (!device->Start(backend, deviceId)) return {nullptr, WaveOutResult::BadFormat};
+    return {std::move(device), WaveOutResult::Ok};
 }

@@ -1,6 +1,5 @@
 // The wave-out device: plays a stream of PCM buffers that the caller writes one after the
-// other, and reports each buffer back through a completion callback once it has been
-// played.
+// other, and hands each buffer back through a completion callback once it has been played.
 //
 // Guarantees:
 // - Completions come in the order the buffers were written, exactly once per buffer, from
@@ -8,10 +7,10 @@
 //   from the caller's thread).
 // - Write never blocks on playback, also while paused. A zero-length buffer is accepted and
 //   completes in order. Reset hands every pending buffer back as done and returns once
-//   those completions have been delivered. Close returns only when no completion is
-//   running or pending, so the callback never runs after Close.
+//   those completions have been delivered. Close does the same and returns only when no
+//   completion is running or pending, so the callback never runs after Close.
 // - The buffers form one byte stream: a frame may be split across two buffers.
-// - Formats: PCM (tag 1), 8- or 16-bit, 1 to 8 channels, 1000 to 384000 Hz.
+// - Formats: PCM, 8- or 16-bit, 1 to 8 channels, 1000 to 384000 Hz.
 // - The playback rate is 16.16 fixed point; rates above 1 shorten the sound and keep its
 //   pitch. A new device starts at rate 1.
 // - The volume is one process-wide value applied as a gain to every device.
@@ -19,90 +18,82 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
-// Result codes of the device operations.
-enum WaveOutResult : uint32_t {
-    kWaveOutOk = 0,
-    kWaveOutError = 1,
-    kWaveOutBadDeviceId = 2,
-    kWaveOutNoDriver = 6,
-    kWaveOutNotSupported = 8,
-    kWaveOutInvalidParam = 11,
-    kWaveOutBadFormat = 32,
-    kWaveOutStillPlaying = 33,
-    kWaveOutUnprepared = 34,
+enum class WaveOutResult {
+    Ok,
+    BadDeviceId,   // Open: no output with that number
+    BadFormat,     // Open: a format the device cannot play, or the output refused it
+    InvalidParam,  // Write: no data for a non-empty buffer; SetPlaybackRate: out of range
+    Unprepared,    // Write: the buffer is not prepared
+    StillPlaying,  // Write, UnprepareHeader: the buffer is queued on the device
+    Closed,        // Write after Close
 };
 
-// Message number of the completion callback for a buffer that has been played (or handed
-// back by Reset or Close); param1 is the WaveBuffer.
-constexpr uint32_t kWaveOutDone = 957;
-
-// Bits of WaveBuffer::flags.
-constexpr uint32_t kWaveBufferDone = 0x01;      // completed
-constexpr uint32_t kWaveBufferPrepared = 0x02;  // between PrepareHeader and UnprepareHeader
-constexpr uint32_t kWaveBufferInQueue = 0x10;   // written and not yet completed
-
-// The format handed to Open.
+// The PCM format handed to Open.
 struct WaveFormat {
-    uint16_t formatTag = 0;  // 1 = PCM
     uint16_t channels = 0;
-    uint32_t samplesPerSec = 0;   // Hz
-    uint32_t avgBytesPerSec = 0;  // informative only
-    uint16_t blockAlign = 0;      // informative only: the frame is channels * bits / 8
-    uint16_t bitsPerSample = 0;   // 8 (unsigned samples) or 16 (signed little-endian)
-    uint16_t extraSize = 0;
+    uint32_t samplesPerSec = 0;  // Hz
+    uint16_t bitsPerSample = 0;  // 8 (unsigned samples) or 16 (signed little-endian)
 };
 
-// One buffer of audio. The caller owns the record and its data until the completion.
-// While the device holds the buffer it reads data and length and writes flags; it never
-// touches user, loops, next or reserved.
+// One buffer of audio. The caller owns the record and its data. From Write to its
+// completion the device reads data and length and writes flags; it never touches user.
 struct WaveBuffer {
+    // Bits of flags.
+    static constexpr uint32_t kDone = 0x01;      // completed
+    static constexpr uint32_t kPrepared = 0x02;  // between PrepareHeader and UnprepareHeader
+    static constexpr uint32_t kInQueue = 0x10;   // written and not yet completed
+
     char* data = nullptr;
     uint32_t length = 0;  // bytes of data
-    uint32_t bytesRecorded = 0;
-    uintptr_t user = 0;  // the caller's word
+    uint32_t user = 0;    // the caller's word
     uint32_t flags = 0;
-    uint32_t loops = 0;
-    WaveBuffer* next = nullptr;
-    uintptr_t reserved = 0;
 };
 
-class WaveOut;
-
-// Completion callback: device, message (kWaveOutDone), the instance value given to Open,
-// the WaveBuffer* as param1, 0 as param2.
-using WaveOutProc = void (*)(WaveOut* device, uint32_t message, uintptr_t instance,
-                             uintptr_t param1, uintptr_t param2);
+struct WaveOutOpened;
 
 class WaveOut {
   public:
+    // Called on the device's completion thread with each buffer that has been played or
+    // handed back by Reset or Close.
+    using Callback = std::function<void(WaveBuffer& done)>;
+
     // Number of output devices; 0 when there is none.
     static uint32_t GetNumDevs();
 
-    // Opens output device deviceId (0 is the default output) for format. On kWaveOutOk
-    // *device holds the open device.
-    static uint32_t Open(std::unique_ptr<WaveOut>* device, uint32_t deviceId,
-                         const WaveFormat& format, WaveOutProc callback, uintptr_t instance);
+    // Opens output device deviceId (0 is the default output) for format; callback may be
+    // empty.
+    static WaveOutOpened Open(const WaveFormat& format, Callback callback, uint32_t deviceId = 0);
 
     virtual ~WaveOut() = default;  // an open device is closed first
     WaveOut(const WaveOut&) = delete;
     WaveOut& operator=(const WaveOut&) = delete;
 
-    // size is sizeof(WaveBuffer); anything else is refused with kWaveOutInvalidParam.
-    virtual uint32_t PrepareHeader(WaveBuffer* buffer, uint32_t size) = 0;
-    virtual uint32_t UnprepareHeader(WaveBuffer* buffer, uint32_t size) = 0;
-    virtual uint32_t Write(WaveBuffer* buffer, uint32_t size) = 0;
-    virtual uint32_t Pause() = 0;
-    virtual uint32_t Restart() = 0;
-    virtual uint32_t Reset() = 0;
-    virtual uint32_t Close() = 0;
+    // Sets kPrepared; a buffer is written only while prepared.
+    virtual void PrepareHeader(WaveBuffer& buffer) = 0;
+    // Clears kPrepared once the buffer has completed.
+    virtual WaveOutResult UnprepareHeader(WaveBuffer& buffer) = 0;
+    // Queues a prepared buffer behind those written before it.
+    virtual WaveOutResult Write(WaveBuffer& buffer) = 0;
+    // Halts playback where it is; Restart plays on from there.
+    virtual void Pause() = 0;
+    virtual void Restart() = 0;
+    virtual void Reset() = 0;
+    virtual void Close() = 0;
     // Rate in 16.16 fixed point (0x10000 = normal speed).
-    virtual uint32_t GetPlaybackRate(uint32_t* rate) = 0;
-    virtual uint32_t SetPlaybackRate(uint32_t rate) = 0;
+    virtual uint32_t GetPlaybackRate() = 0;
+    virtual WaveOutResult SetPlaybackRate(uint32_t rate) = 0;
 
   protected:
     WaveOut() = default;
+};
+
+// What Open gives: the open device, or no device and the reason.
+struct WaveOutOpened {
+    std::unique_ptr<WaveOut> device;
+    WaveOutResult result = WaveOutResult::Ok;
 };
 
 // Process-wide volume: low word left, high word right, each 0 (silent) to 0xFFFF (full).

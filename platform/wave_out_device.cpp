@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 #include "platform/wave_out_volume.h"
 
@@ -19,13 +20,12 @@ size_t MsOfFrames(uint32_t sampleRate, uint32_t ms) {
 
 }  // namespace
 
-WaveOutDevice::WaveOutDevice(const WaveFormat& format, WaveOutProc callback, uintptr_t instance)
+WaveOutDevice::WaveOutDevice(const WaveFormat& format, WaveOut::Callback callback)
     : channels_(format.channels),
       bytesPerSample_(format.bitsPerSample / 8u),
       frameBytes_(format.channels * (format.bitsPerSample / 8u)),
       sampleRate_(format.samplesPerSec),
-      callback_(callback),
-      instance_(instance),
+      callback_(std::move(callback)),
       // 100 ms of audio and at least 2048 frames: a few sink periods, and short enough
       // that a rate change is heard soon.
       ring_(std::max<size_t>(MsOfFrames(format.samplesPerSec, 100), 2048), format.channels),
@@ -42,40 +42,35 @@ bool WaveOutDevice::Start(WaveOutBackend& backend, uint32_t deviceId) {
     return true;
 }
 
-uint32_t WaveOutDevice::PrepareHeader(WaveBuffer* buffer, uint32_t size) {
-    if (!buffer || size != sizeof(WaveBuffer)) return kWaveOutInvalidParam;
-    buffer->flags |= kWaveBufferPrepared;
-    return kWaveOutOk;
+void WaveOutDevice::PrepareHeader(WaveBuffer& buffer) {
+    buffer.flags |= WaveBuffer::kPrepared;
 }
 
-uint32_t WaveOutDevice::UnprepareHeader(WaveBuffer* buffer, uint32_t size) {
-    if (!buffer || size != sizeof(WaveBuffer)) return kWaveOutInvalidParam;
-    if (buffer->flags & kWaveBufferInQueue) return kWaveOutStillPlaying;
-    buffer->flags &= ~kWaveBufferPrepared;
-    return kWaveOutOk;
+WaveOutResult WaveOutDevice::UnprepareHeader(WaveBuffer& buffer) {
+    if (buffer.flags & WaveBuffer::kInQueue) return WaveOutResult::StillPlaying;
+    buffer.flags &= ~WaveBuffer::kPrepared;
+    return WaveOutResult::Ok;
 }
 
-uint32_t WaveOutDevice::Write(WaveBuffer* buffer, uint32_t size) {
-    if (!buffer || size != sizeof(WaveBuffer) || (buffer->length && !buffer->data))
-        return kWaveOutInvalidParam;
-    if (!(buffer->flags & kWaveBufferPrepared)) return kWaveOutUnprepared;
-    if (buffer->flags & kWaveBufferInQueue) return kWaveOutStillPlaying;
+WaveOutResult WaveOutDevice::Write(WaveBuffer& buffer) {
+    if (buffer.length && !buffer.data) return WaveOutResult::InvalidParam;
+    if (!(buffer.flags & WaveBuffer::kPrepared)) return WaveOutResult::Unprepared;
+    if (buffer.flags & WaveBuffer::kInQueue) return WaveOutResult::StillPlaying;
     {
         std::lock_guard lock(mutex_);
-        if (closing_) return kWaveOutError;
-        buffer->flags = (buffer->flags | kWaveBufferInQueue) & ~kWaveBufferDone;
-        pending_.push_back({buffer});
+        if (closing_) return WaveOutResult::Closed;
+        buffer.flags = (buffer.flags | WaveBuffer::kInQueue) & ~WaveBuffer::kDone;
+        pending_.push_back({&buffer});
     }
     wake_.notify_one();
-    return kWaveOutOk;
+    return WaveOutResult::Ok;
 }
 
-uint32_t WaveOutDevice::Pause() {
+void WaveOutDevice::Pause() {
     paused_.store(true, std::memory_order_release);
-    return kWaveOutOk;
 }
 
-uint32_t WaveOutDevice::Restart() {
+void WaveOutDevice::Restart() {
     {
         // Under the lock, so the completion thread cannot miss the change between working
         // out its sleep and starting it.
@@ -83,7 +78,6 @@ uint32_t WaveOutDevice::Restart() {
         paused_.store(false, std::memory_order_release);
     }
     wake_.notify_one();
-    return kWaveOutOk;
 }
 
 void WaveOutDevice::HandBackAll() {
@@ -97,42 +91,38 @@ void WaveOutDevice::HandBackAll() {
     ring_.DiscardWritten();
 }
 
-uint32_t WaveOutDevice::Reset() {
+void WaveOutDevice::Reset() {
     std::unique_lock lock(mutex_);
-    if (closing_) return kWaveOutOk;
+    if (closing_) return;
     HandBackAll();
     const uint64_t target = handedBack_;
     wake_.notify_one();
     idle_.wait(lock, [&] { return delivered_ >= target; });
-    return kWaveOutOk;
 }
 
-uint32_t WaveOutDevice::Close() {
+void WaveOutDevice::Close() {
     {
         std::lock_guard lock(mutex_);
-        if (closing_) return kWaveOutOk;
+        if (closing_) return;
         HandBackAll();
         closing_ = true;
     }
     wake_.notify_one();
     if (thread_.joinable()) thread_.join();
     sink_.reset();
-    return kWaveOutOk;
 }
 
-uint32_t WaveOutDevice::GetPlaybackRate(uint32_t* rate) {
-    if (!rate) return kWaveOutInvalidParam;
+uint32_t WaveOutDevice::GetPlaybackRate() {
     std::lock_guard lock(mutex_);
-    *rate = rate_;
-    return kWaveOutOk;
+    return rate_;
 }
 
-uint32_t WaveOutDevice::SetPlaybackRate(uint32_t rate) {
-    if (rate < kMinRate || rate > kMaxRate) return kWaveOutInvalidParam;
+WaveOutResult WaveOutDevice::SetPlaybackRate(uint32_t rate) {
+    if (rate < kMinRate || rate > kMaxRate) return WaveOutResult::InvalidParam;
     std::lock_guard lock(mutex_);
     rate_ = rate;
     stretcher_.SetSpeed(static_cast<float>(rate) / 65536.0f);
-    return kWaveOutOk;
+    return WaveOutResult::Ok;
 }
 
 size_t WaveOutDevice::Render(int16_t* out, size_t frames) {
@@ -267,9 +257,8 @@ void WaveOutDevice::Run() {
             batch.swap(toComplete_);
             lock.unlock();
             for (WaveBuffer* b : batch) {
-                b->flags = (b->flags & ~kWaveBufferInQueue) | kWaveBufferDone;
-                if (callback_)
-                    callback_(this, kWaveOutDone, instance_, reinterpret_cast<uintptr_t>(b), 0);
+                b->flags = (b->flags & ~WaveBuffer::kInQueue) | WaveBuffer::kDone;
+                if (callback_) callback_(*b);
             }
             lock.lock();
             delivered_ += batch.size();

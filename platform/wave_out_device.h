@@ -20,21 +20,21 @@
 
 class WaveOutDevice final : public WaveOut, public WaveOutRenderer {
   public:
-    WaveOutDevice(const WaveFormat& format, WaveOutProc callback, uintptr_t instance);
+    WaveOutDevice(const WaveFormat& format, WaveOut::Callback callback);
     ~WaveOutDevice() override;
 
     // Opens the sink and starts the completion thread; false when the sink refuses.
     bool Start(WaveOutBackend& backend, uint32_t deviceId);
 
-    uint32_t PrepareHeader(WaveBuffer* buffer, uint32_t size) override;
-    uint32_t UnprepareHeader(WaveBuffer* buffer, uint32_t size) override;
-    uint32_t Write(WaveBuffer* buffer, uint32_t size) override;
-    uint32_t Pause() override;
-    uint32_t Restart() override;
-    uint32_t Reset() override;
-    uint32_t Close() override;
-    uint32_t GetPlaybackRate(uint32_t* rate) override;
-    uint32_t SetPlaybackRate(uint32_t rate) override;
+    void PrepareHeader(WaveBuffer& buffer) override;
+    WaveOutResult UnprepareHeader(WaveBuffer& buffer) override;
+    WaveOutResult Write(WaveBuffer& buffer) override;
+    void Pause() override;
+    void Restart() override;
+    void Reset() override;
+    void Close() override;
+    uint32_t GetPlaybackRate() override;
+    WaveOutResult SetPlaybackRate(uint32_t rate) override;
 
     size_t Render(int16_t* out, size_t frames) override;
     void WaitIdle() override;
@@ -72,8 +72,7 @@ class WaveOutDevice final : public WaveOut, public WaveOutRenderer {
     const uint32_t bytesPerSample_;
     const uint32_t frameBytes_;
     const uint32_t sampleRate_;
-    const WaveOutProc callback_;
-    const uintptr_t instance_;
+    const WaveOut::Callback callback_;
 
     SpscRing ring_;
     std::atomic<bool> paused_{false};

@@ -1,5 +1,6 @@
-// A first-in-first-out queue of buffer records with the lock that guards it. The lock is
-// public because callers nest the sections of several queues in a fixed order.
+// A first-in-first-out queue of buffer records with the lock that guards it; the records
+// belong to the player. The lock is public because callers nest the sections of several
+// queues in a fixed order.
 #pragma once
 
 #include <deque>
@@ -19,4 +20,5 @@ struct LockedQueue {
         records.pop_front();
         return r;
     }
+    void Clear() { records.clear(); }
 };

@@ -13,12 +13,8 @@ constexpr uint32_t kBufferMs = 200;
 constexpr auto kCycle = std::chrono::milliseconds(10);
 
 // Bits of a buffer record's user word.
-constexpr uintptr_t kEndMarker = 1;  // holds the end of the data
-constexpr uintptr_t kFlushed = 2;    // handed back by the reset of a seek: not played
-
-// Messages that report a completed buffer.
-constexpr uint32_t kDoneMessage = kWaveOutDone;
-constexpr uint32_t kDoneMessageAlt = 960;
+constexpr uint32_t kEndMarker = 1;  // holds the end of the data
+constexpr uint32_t kFlushed = 2;    // handed back by the reset of a seek: not played
 
 }  // namespace
 
@@ -54,39 +50,25 @@ void WavePlayer::Play() {
     stopRequested = false;
     finished = false;
     if (WaveOut::GetNumDevs() == 0) throw new CWaveIOException(CannotOpenSoundDevice);
-    WaveFormat format;
-    format.formatTag = static_cast<uint16_t>(header.formatTag);
-    format.channels = header.channels;
-    format.samplesPerSec = header.sampleRate;
-    format.avgBytesPerSec =
-        (uint32_t{header.channels} * header.bitsPerSample * header.sampleRate) >> 3;
-    format.blockAlign = header.blockAlign;
-    format.bitsPerSample = header.bitsPerSample;
-    format.extraSize = 18;
-    std::unique_ptr<WaveOut> device;
-    if (WaveOut::Open(&device, 0, format, &WavePlayer::WaveOutCallback,
-                      reinterpret_cast<uintptr_t>(this)) != kWaveOutOk)
-        throw new CWaveIOException(CannotOpenSoundDevice);
+    WaveOutOpened opened = WaveOut::Open({header.channels, header.sampleRate, header.bitsPerSample},
+                                         [this](WaveBuffer& done) { WaveOutCallback(done); });
+    if (!opened.device) throw new CWaveIOException(CannotOpenSoundDevice);
     // Completions of the previous device's final reset arrive after its threads ended;
     // they must not let the new threads take back buffers the new device still holds.
     doneCount.Set(0);
-    deviceHandle = std::move(device);
+    deviceHandle = std::move(opened.device);
     try {
-        for (uint32_t i = 0; i < kBufferCount; ++i) {
-            auto record = std::make_unique<WaveBuffer>();
-            record->data = new char[bufferSize];
-            record->length = bufferSize;
-            freeQueue.Push(record.release());
+        buffers.resize(kBufferCount);
+        for (Buffer& b : buffers) {
+            b.block = std::make_unique<char[]>(bufferSize);
+            b.record.data = b.block.get();
+            b.record.length = bufferSize;
+            freeQueue.Push(&b.record);
         }
         readerThread = std::thread(&WavePlayer::ReaderThread, this);
         writerThread = std::thread(&WavePlayer::WriterThread, this);
     } catch (...) {
-        stopRequested = true;
-        readerWake.Signal();
-        if (readerThread.joinable()) readerThread.join();
-        deviceHandle->Close();
-        deviceHandle.reset();
-        FreeBuffers();
+        EndPlayback();
         throw;
     }
     SetPlaying();
@@ -94,18 +76,24 @@ void WavePlayer::Play() {
 
 void WavePlayer::Stop() {
     if (state == Stopped) return;
-    stopRequested = true;
-    readerWake.Signal();
-    writerWake.Signal();
-    readerThread.join();
-    writerThread.join();
-    deviceHandle->Reset();
-    deviceHandle->Close();
-    deviceHandle.reset();
-    FreeBuffers();
+    EndPlayback();
     state = Stopped;
     positionBytes = 0;
     SeekFile(dataStart);
+}
+
+void WavePlayer::EndPlayback() {
+    stopRequested = true;
+    readerWake.Signal();
+    writerWake.Signal();
+    if (readerThread.joinable()) readerThread.join();
+    if (writerThread.joinable()) writerThread.join();
+    // No thread is left, so no lock is taken.
+    deviceHandle->Reset();
+    deviceHandle->Close();
+    deviceHandle.reset();
+    for (LockedQueue* q : {&freeQueue, &playingQueue, &filledQueue}) q->Clear();
+    buffers.clear();
 }
 
 void WavePlayer::Pause() {
@@ -181,47 +169,41 @@ void WavePlayer::SetSpeed(uint32_t rate) {
 }
 
 uint32_t WavePlayer::GetPlaybackRate() const {
-    uint32_t rate = 0;
-    if (!deviceHandle || deviceHandle->GetPlaybackRate(&rate) != kWaveOutOk) return 0x10000;
-    return rate;
+    return deviceHandle ? deviceHandle->GetPlaybackRate() : 0x10000;
 }
 
 void WavePlayer::SetPlaybackRate(uint32_t rate) {
     if (deviceHandle) deviceHandle->SetPlaybackRate(rate);
 }
 
-void WavePlayer::WaveOutCallback(WaveOut*, uint32_t message, uintptr_t instance, uintptr_t,
-                                 uintptr_t) {
+void WavePlayer::WaveOutCallback(WaveBuffer&) {
     // Runs on the device's completion thread, never the real-time audio thread, so it may
-    // take the counter's and the event's locks.
-    if (message != kDoneMessage && message != kDoneMessageAlt) return;
-    auto* p = reinterpret_cast<WavePlayer*>(instance);
-    p->doneCount.Add(1);
-    p->readerWake.Signal();
+    // take the counter's and the event's locks. The device completes buffers in the order
+    // they were written, so the count alone tells which have come back.
+    doneCount.Add(1);
+    readerWake.Signal();
 }
 
-uint32_t WavePlayer::WriterThread(WavePlayer* p) {
-    while (!p->stopRequested) {
-        if (p->HandOverOne())
+void WavePlayer::WriterThread() {
+    while (!stopRequested) {
+        if (HandOverOne())
             std::this_thread::sleep_for(kCycle);
         else
-            p->writerWake.Wait();
+            writerWake.Wait();
     }
-    return 0;
 }
 
-uint32_t WavePlayer::ReaderThread(WavePlayer* p) {
-    while (!p->stopRequested) {
-        const bool filled = p->FillOne();
-        const bool tookBack = p->TakeBackOne();
+void WavePlayer::ReaderThread() {
+    while (!stopRequested) {
+        const bool filled = FillOne();
+        const bool tookBack = TakeBackOne();
         // The pause after work also paces the zero-length end-marker buffers, which the
         // device returns at once, at one per cycle.
         if (filled || tookBack)
             std::this_thread::sleep_for(kCycle);
         else
-            p->readerWake.Wait();
+            readerWake.Wait();
     }
-    return 0;
 }
 
 bool WavePlayer::HandOverOne() {
@@ -230,8 +212,8 @@ bool WavePlayer::HandOverOne() {
         std::lock_guard filledLock(filledQueue.section);
         if (filledQueue.Empty()) return false;
         WaveBuffer* r = filledQueue.Pop();
-        deviceHandle->PrepareHeader(r, sizeof(WaveBuffer));
-        deviceHandle->Write(r, sizeof(WaveBuffer));
+        deviceHandle->PrepareHeader(*r);
+        deviceHandle->Write(*r);
         std::lock_guard playingLock(playingQueue.section);
         playingQueue.Push(r);
     }
@@ -266,7 +248,7 @@ bool WavePlayer::TakeBackOne() {
         if (playingQueue.Empty()) return false;
         r = playingQueue.Pop();
         doneCount.Add(-1);
-        if (r->flags & kWaveBufferPrepared) deviceHandle->UnprepareHeader(r, sizeof(WaveBuffer));
+        if (r->flags & WaveBuffer::kPrepared) deviceHandle->UnprepareHeader(*r);
         if (!(r->user & kFlushed)) {
             positionBytes += r->length;
             if (r->user & kEndMarker) finished = true;
@@ -286,14 +268,4 @@ size_t WavePlayer::ReadData(char* data, uint32_t count) {
 
 void WavePlayer::SeekFile(uint64_t offset) {
     CatchException([&] { file.Seek(offset); });
-}
-
-void WavePlayer::FreeBuffers() {
-    for (LockedQueue* q : {&freeQueue, &playingQueue, &filledQueue}) {
-        while (!q->Empty()) {
-            WaveBuffer* r = q->Pop();
-            delete[] r->data;
-            delete r;
-        }
-    }
 }

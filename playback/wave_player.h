@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/file.h"
 #include "platform/wave_out.h"
@@ -38,21 +39,27 @@ class WavePlayer {
     uint32_t GetSpeed() const;  // whole rate multiplier; 1 without a device
     void SetSpeed(uint32_t rate);
     // The rate in 16.16 fixed point (0x18000 plays 1.5 times as fast, keeping the pitch);
-    // 0x10000 without a device or when the device cannot tell.
+    // 0x10000 without a device.
     uint32_t GetPlaybackRate() const;
     void SetPlaybackRate(uint32_t rate);
 
   private:
-    // Completion callback of the device; instance is the player.
-    static void WaveOutCallback(WaveOut* device, uint32_t message, uintptr_t instance,
-                                uintptr_t param1, uintptr_t param2);
-    // Hands filled buffers to the device while Playing, at most one per cycle. A cycle that
-    // moved a buffer is followed by a 10 ms pause; one that found nothing to do waits for
-    // writerWake.
-    static uint32_t WriterThread(WavePlayer* player);
+    // One of the buffers: the device's record and the data block (bufferSize bytes) that
+    // its data pointer addresses.
+    struct Buffer {
+        WaveBuffer record;
+        std::unique_ptr<char[]> block;
+    };
+
+    // Counts a buffer the device has completed; runs on the device's completion thread.
+    void WaveOutCallback(WaveBuffer& done);
+    // Hands filled buffers to the device while Playing, at most one per cycle, until
+    // stopRequested. A cycle that moved a buffer is followed by a 10 ms pause; one that found
+    // nothing to do waits for writerWake.
+    void WriterThread();
     // Fills free buffers from the file and takes completed ones back, at most one each per
     // cycle; pauses and waits (for readerWake) like the writer.
-    static uint32_t ReaderThread(WavePlayer* player);
+    void ReaderThread();
 
     // Each returns whether it moved a buffer.
     bool HandOverOne();
@@ -62,7 +69,9 @@ class WavePlayer {
     void SetPlaying();
     size_t ReadData(char* data, uint32_t count);
     void SeekFile(uint64_t offset);
-    void FreeBuffers();
+    // Ends the threads, resets and closes the device and releases the buffers; whatever of
+    // these Play has set up.
+    void EndPlayback();
 
     // Lock order, outermost first: freeQueue, filledQueue, playingQueue, doneCount.
     std::unique_ptr<WaveOut> deviceHandle;  // open from Play to Stop
@@ -81,6 +90,8 @@ class WavePlayer {
     LockedQueue playingQueue;
     LockedQueue filledQueue;
     LockedCounter doneCount;  // completions not yet taken back
+    // From Play to Stop; the queues hold pointers to their records. Never resized in between.
+    std::vector<Buffer> buffers;
     // Set on every event that can give a waiting thread work: the reader's on a completion,
     // on buffers pushed to freeQueue by others and on Stop; the writer's on a buffer pushed
     // to filledQueue, on becoming Playing and on Stop.

@@ -16,30 +16,18 @@ struct Completions {
     std::vector<WaveBuffer*> done;
     std::vector<std::thread::id> threads;
 
-    static void Callback(WaveOut*, uint32_t message, uintptr_t instance, uintptr_t param1,
-                         uintptr_t) {
-        auto* self = reinterpret_cast<Completions*>(instance);
-        std::lock_guard lock(self->mutex);
-        EXPECT_EQ(message, kWaveOutDone);
-        self->done.push_back(reinterpret_cast<WaveBuffer*>(param1));
-        self->threads.push_back(std::this_thread::get_id());
+    WaveOut::Callback Callback() {
+        return [this](WaveBuffer& b) {
+            std::lock_guard lock(mutex);
+            done.push_back(&b);
+            threads.push_back(std::this_thread::get_id());
+        };
     }
     size_t Count() {
         std::lock_guard lock(mutex);
         return done.size();
     }
 };
-
-WaveFormat Format(uint16_t channels, uint32_t rate, uint16_t bits) {
-    WaveFormat f;
-    f.formatTag = 1;
-    f.channels = channels;
-    f.samplesPerSec = rate;
-    f.bitsPerSample = bits;
-    f.blockAlign = static_cast<uint16_t>(channels * bits / 8);
-    f.avgBytesPerSec = rate * f.blockAlign;
-    return f;
-}
 
 // Buffers over slices of one byte block.
 struct Buffers {
@@ -57,8 +45,8 @@ struct Buffers {
     }
     void WriteAll(WaveOut& device) {
         for (WaveBuffer& r : records) {
-            ASSERT_EQ(device.PrepareHeader(&r, sizeof r), kWaveOutOk);
-            ASSERT_EQ(device.Write(&r, sizeof r), kWaveOutOk);
+            device.PrepareHeader(r);
+            ASSERT_EQ(device.Write(r), WaveOutResult::Ok);
         }
     }
 };
@@ -74,12 +62,11 @@ std::vector<char> Bytes16(const std::vector<int16_t>& samples) {
 
 class WaveOutTest : public FakeAudioTest {
   protected:
-    std::unique_ptr<WaveOut> Open(const WaveFormat& format) {
-        std::unique_ptr<WaveOut> device;
-        EXPECT_EQ(WaveOut::Open(&device, 0, format, &Completions::Callback,
-                                reinterpret_cast<uintptr_t>(&done)),
-                  kWaveOutOk);
-        return device;
+    std::unique_ptr<WaveOut> Open(const WaveFormat& format) { return Open(format, done); }
+    static std::unique_ptr<WaveOut> Open(const WaveFormat& format, Completions& to) {
+        WaveOutOpened opened = WaveOut::Open(format, to.Callback());
+        EXPECT_EQ(opened.result, WaveOutResult::Ok);
+        return std::move(opened.device);
     }
     Completions done;
 };
@@ -89,7 +76,7 @@ TEST_F(WaveOutTest, CompletesInWriteOrderOnceEachFromItsOwnThreadAsTheAudioIsPla
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int16_t>(i);
     // A zero-length buffer first, one between and one last; odd lengths split frames.
     Buffers buffers(Bytes16(samples), {0, 801, 0, 1599, 1600, 0});
-    auto device = Open(Format(1, 8000, 16));
+    auto device = Open({1, 8000, 16});
     buffers.WriteAll(*device);
 
     ASSERT_TRUE(WaitFor([&] { return done.Count() == 1; }));  // the leading empty one
@@ -104,23 +91,27 @@ TEST_F(WaveOutTest, CompletesInWriteOrderOnceEachFromItsOwnThreadAsTheAudioIsPla
     for (size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(done.done[i], &buffers.records[i]);
         EXPECT_NE(done.threads[i], std::this_thread::get_id());
-        EXPECT_EQ(buffers.records[i].flags & (kWaveBufferDone | kWaveBufferInQueue),
-                  kWaveBufferDone);
+        EXPECT_EQ(buffers.records[i].flags & (WaveBuffer::kDone | WaveBuffer::kInQueue),
+                  WaveBuffer::kDone);
     }
     EXPECT_EQ(audio.Played(), samples);  // the split frames joined up again
-    EXPECT_EQ(device->UnprepareHeader(&buffers.records[1], sizeof(WaveBuffer)), kWaveOutOk);
-    EXPECT_EQ(buffers.records[1].flags & kWaveBufferPrepared, 0u);
+    EXPECT_EQ(device->UnprepareHeader(buffers.records[1]), WaveOutResult::Ok);
+    EXPECT_EQ(buffers.records[1].flags & WaveBuffer::kPrepared, 0u);
+    EXPECT_EQ(device->Write(buffers.records[1]), WaveOutResult::Unprepared);
 }
 
 TEST_F(WaveOutTest, WriteWhilePausedQueuesAndRestartPlaysOn) {
     Buffers buffers(Bytes16(std::vector<int16_t>(800, 7)), {800, 800});
-    auto device = Open(Format(1, 8000, 16));
-    EXPECT_EQ(device->Pause(), kWaveOutOk);
+    auto device = Open({1, 8000, 16});
+    device->Pause();
     buffers.WriteAll(*device);
     audio.Advance(200);
     EXPECT_EQ(audio.PlayedFrames(), 0u);
     EXPECT_EQ(done.Count(), 0u);
-    EXPECT_EQ(device->Restart(), kWaveOutOk);
+    // A queued buffer can be neither queued again nor unprepared.
+    EXPECT_EQ(device->Write(buffers.records[0]), WaveOutResult::StillPlaying);
+    EXPECT_EQ(device->UnprepareHeader(buffers.records[0]), WaveOutResult::StillPlaying);
+    device->Restart();
     audio.Advance(100);
     EXPECT_EQ(done.Count(), 2u);
     EXPECT_EQ(audio.PlayedFrames(), 800u);
@@ -128,11 +119,11 @@ TEST_F(WaveOutTest, WriteWhilePausedQueuesAndRestartPlaysOn) {
 
 TEST_F(WaveOutTest, ResetHandsEveryPendingBufferBackBeforeItReturnsAndDropsTheirAudio) {
     Buffers buffers(Bytes16(std::vector<int16_t>(4000, 5)), {1600, 1600, 1600, 1600, 0});
-    auto device = Open(Format(1, 8000, 16));
+    auto device = Open({1, 8000, 16});
     buffers.WriteAll(*device);
     audio.Advance(100);
     EXPECT_EQ(done.Count(), 1u);
-    EXPECT_EQ(device->Reset(), kWaveOutOk);
+    device->Reset();
     ASSERT_EQ(done.Count(), 5u);
     for (size_t i = 0; i < 5; ++i) EXPECT_EQ(done.done[i], &buffers.records[i]);
     const size_t before = audio.PlayedFrames();
@@ -149,19 +140,19 @@ TEST_F(WaveOutTest, ResetHandsEveryPendingBufferBackBeforeItReturnsAndDropsTheir
 
 TEST_F(WaveOutTest, CloseHandsBackWhatIsPendingAndNoCompletionFollows) {
     Buffers buffers(Bytes16(std::vector<int16_t>(1600, 1)), {1600, 1600});
-    auto device = Open(Format(1, 8000, 16));
+    auto device = Open({1, 8000, 16});
     buffers.WriteAll(*device);
-    EXPECT_EQ(device->Close(), kWaveOutOk);
+    device->Close();
     EXPECT_EQ(done.Count(), 2u);
     EXPECT_FALSE(audio.IsOpen());
-    EXPECT_NE(device->Write(&buffers.records[0], sizeof(WaveBuffer)), kWaveOutOk);
+    EXPECT_EQ(device->Write(buffers.records[0]), WaveOutResult::Closed);
     device.reset();
     EXPECT_EQ(done.Count(), 2u);
 }
 
 TEST_F(WaveOutTest, EightBitSamplesAreUnsignedAndVolumeScalesEachSide) {
     Buffers buffers({'\x80', '\xFF', '\x00', '\x40', '\x80', '\x80'}, {6});
-    auto device = Open(Format(2, 8000, 8));
+    auto device = Open({2, 8000, 8});
     buffers.WriteAll(*device);
     WaveOutSetVolume(0x0000FFFF);  // left full, right silent
     audio.Advance(10);
@@ -178,42 +169,35 @@ TEST_F(WaveOutTest, EightBitSamplesAreUnsignedAndVolumeScalesEachSide) {
 }
 
 TEST_F(WaveOutTest, OpenRefusesWhatItCannotPlay) {
-    std::unique_ptr<WaveOut> device;
-    auto refuses = [&](WaveFormat f) {
-        return WaveOut::Open(&device, 0, f, nullptr, 0) != kWaveOutOk && !device && !audio.IsOpen();
+    auto refusal = [&](const WaveFormat& f) {
+        WaveOutOpened opened = WaveOut::Open(f, nullptr);
+        EXPECT_FALSE(opened.device || audio.IsOpen());
+        return opened.result;
     };
-    WaveFormat tag = Format(1, 8000, 16);
-    tag.formatTag = 3;
-    EXPECT_TRUE(refuses(tag));
-    EXPECT_TRUE(refuses(Format(1, 8000, 24)));
-    EXPECT_TRUE(refuses(Format(1, 8000, 4)));
-    EXPECT_TRUE(refuses(Format(0, 8000, 16)));
-    EXPECT_TRUE(refuses(Format(9, 8000, 16)));
-    EXPECT_TRUE(refuses(Format(1, 999, 16)));
-    EXPECT_TRUE(refuses(Format(1, 384001, 16)));
-    ASSERT_EQ(WaveOut::Open(&device, 0, Format(8, 384000, 8), nullptr, 0), kWaveOutOk);
-    device.reset();
-    ASSERT_EQ(WaveOut::Open(&device, 0, Format(1, 1000, 16), nullptr, 0), kWaveOutOk);
-    device.reset();
+    for (const WaveFormat& f :
+         {WaveFormat{1, 8000, 24}, WaveFormat{1, 8000, 4}, WaveFormat{0, 8000, 16},
+          WaveFormat{9, 8000, 16}, WaveFormat{1, 999, 16}, WaveFormat{1, 384001, 16}})
+        EXPECT_EQ(refusal(f), WaveOutResult::BadFormat) << f.channels << " " << f.samplesPerSec;
+    EXPECT_TRUE(WaveOut::Open({8, 384000, 8}, nullptr).device);
+    EXPECT_TRUE(WaveOut::Open({1, 1000, 16}, nullptr).device);
 
     audio.SetDeviceCount(0);
     EXPECT_EQ(WaveOut::GetNumDevs(), 0u);
-    EXPECT_TRUE(refuses(Format(1, 8000, 16)));
+    EXPECT_EQ(refusal({1, 8000, 16}), WaveOutResult::BadDeviceId);
     audio.SetDeviceCount(1);
     audio.SetRefuseOpen(true);
-    EXPECT_TRUE(refuses(Format(1, 8000, 16)));
+    EXPECT_EQ(refusal({1, 8000, 16}), WaveOutResult::BadFormat);
 }
 
 TEST_F(WaveOutTest, ExtremeFormatsPlayAtEveryRate) {
-    for (const WaveFormat& f : {Format(1, 1000, 8), Format(8, 384000, 16)}) {
+    for (const WaveFormat& f : {WaveFormat{1, 1000, 8}, WaveFormat{8, 384000, 16}}) {
         for (uint32_t rate : {1u, 2u, 3u}) {
             Completions local;
-            std::unique_ptr<WaveOut> device;
-            ASSERT_EQ(WaveOut::Open(&device, 0, f, &Completions::Callback,
-                                    reinterpret_cast<uintptr_t>(&local)),
-                      kWaveOutOk);
+            auto device = Open(f, local);
+            ASSERT_TRUE(device);
             device->SetPlaybackRate(rate << 16);
-            const uint32_t bytes = f.samplesPerSec / 10 * f.blockAlign;  // 100 ms
+            const uint32_t bytes =
+                f.samplesPerSec / 10 * f.channels * f.bitsPerSample / 8;  // 100 ms
             std::vector<char> noise(bytes);
             for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 7919 >> 3);
             Buffers buffers(noise, {bytes / 2, bytes - bytes / 2});
@@ -230,9 +214,7 @@ TEST(WaveOutBackendTest, EnvironmentChoosesTheNullDevice) {
     ::setenv("CORVANE_AUDIO", "null", 1);
     EXPECT_NE(dynamic_cast<NullWaveOutBackend*>(&CurrentWaveOutBackend()), nullptr);
     EXPECT_EQ(WaveOut::GetNumDevs(), 1u);
-    std::unique_ptr<WaveOut> device;
-    EXPECT_EQ(WaveOut::Open(&device, 0, Format(2, 44100, 16), nullptr, 0), kWaveOutOk);
-    device.reset();
+    EXPECT_TRUE(WaveOut::Open({2, 44100, 16}, nullptr).device);
     if (was) {
         ::setenv("CORVANE_AUDIO", previous.c_str(), 1);
     } else {
@@ -241,23 +223,18 @@ TEST(WaveOutBackendTest, EnvironmentChoosesTheNullDevice) {
 }
 
 TEST_F(WaveOutTest, RateStartsAtOneAndAcceptsTheSpeeds) {
-    auto device = Open(Format(1, 8000, 16));
-    uint32_t rate = 0;
-    ASSERT_EQ(device->GetPlaybackRate(&rate), kWaveOutOk);
-    EXPECT_EQ(rate, 0x10000u);
+    auto device = Open({1, 8000, 16});
+    EXPECT_EQ(device->GetPlaybackRate(), 0x10000u);
     for (uint32_t r : {0x20000u, 0x30000u, 0x18000u}) {
-        ASSERT_EQ(device->SetPlaybackRate(r), kWaveOutOk);
-        device->GetPlaybackRate(&rate);
-        EXPECT_EQ(rate, r);
+        ASSERT_EQ(device->SetPlaybackRate(r), WaveOutResult::Ok);
+        EXPECT_EQ(device->GetPlaybackRate(), r);
     }
-    EXPECT_NE(device->SetPlaybackRate(0), kWaveOutOk);
-    device->GetPlaybackRate(&rate);
-    EXPECT_EQ(rate, 0x18000u);
+    EXPECT_EQ(device->SetPlaybackRate(0), WaveOutResult::InvalidParam);
+    EXPECT_EQ(device->GetPlaybackRate(), 0x18000u);
 
     device.reset();
-    device = Open(Format(1, 8000, 16));
-    device->GetPlaybackRate(&rate);
-    EXPECT_EQ(rate, 0x10000u);
+    device = Open({1, 8000, 16});
+    EXPECT_EQ(device->GetPlaybackRate(), 0x10000u);
 }
 
 // At rate n a tone comes out n times shorter with its pitch kept.
@@ -267,10 +244,8 @@ TEST_F(WaveOutTest, FasterRatesShortenTheSoundAndKeepItsPitch) {
     for (uint32_t rate : {2u, 3u}) {
         audio.ClearPlayed();
         Completions local;
-        std::unique_ptr<WaveOut> device;
-        ASSERT_EQ(WaveOut::Open(&device, 0, Format(1, 8000, 16), &Completions::Callback,
-                                reinterpret_cast<uintptr_t>(&local)),
-                  kWaveOutOk);
+        auto device = Open({1, 8000, 16}, local);
+        ASSERT_TRUE(device);
         device->SetPlaybackRate(rate << 16);
         Buffers buffers(Bytes16(tone), std::vector<uint32_t>(5, 3200));
         buffers.WriteAll(*device);

@@ -1,6 +1,7 @@
 #include "playback/wave_player.h"
 
 #include <memory>
+#include <utility>
 
 #include "playback/wave_exceptions.h"
 #include "tests/playback/audio_fixture.h"
@@ -42,15 +43,17 @@ class WavePlayerTest : public enginetest::FakeAudioTest {
     std::unique_ptr<WavePlayer> player;
 };
 
+// The text of the CWaveIOException that work throws; empty when it throws nothing.
+template <typename Work>
+std::string ErrorText(Work&& work) {
+    const ExceptionPtr error = CatchException(std::forward<Work>(work));
+    if (!error) return "";
+    EXPECT_NE(dynamic_cast<CWaveIOException*>(error.get()), nullptr);
+    return error->Message();
+}
+
 std::string ConstructionError(const std::string& path) {
-    try {
-        WavePlayer p(path);
-    } catch (CException* e) {
-        ExceptionPtr owned(e);
-        EXPECT_NE(dynamic_cast<CWaveIOException*>(e), nullptr);
-        return e->Message();
-    }
-    return "";
+    return ErrorText([&] { WavePlayer p(path); });
 }
 
 TEST_F(WavePlayerTest, ConstructionRefusesMissingUnreadableAndUnplayableFiles) {
@@ -342,15 +345,7 @@ TEST_F(WavePlayerTest, SpeedBelongsToTheOpenDevice) {
 
 TEST_F(WavePlayerTest, PlayWithoutAUsableDeviceThrowsAndStaysStopped) {
     WavePlayer& p = OpenRamp(10 * kFramesPerBuffer);
-    auto playError = [&] {
-        try {
-            p.Play();
-        } catch (CException* e) {
-            ExceptionPtr owned(e);
-            return e->Message();
-        }
-        return std::string();
-    };
+    auto playError = [&] { return ErrorText([&] { p.Play(); }); };
     audio.SetDeviceCount(0);
     EXPECT_EQ(playError(), "Cannot open sound device.");
     EXPECT_EQ(p.GetState(), Stopped);
@@ -374,13 +369,7 @@ TEST_F(WavePlayerTest, PlayWithoutAUsableDeviceThrowsAndStaysStopped) {
     // A PCM layout the device cannot play: 24-bit.
     WavePlayer& wide = Open(Pcm(1, 8000, 24), Bytes(2400, 0));
     EXPECT_EQ(wide.GetDuration(), 100u);
-    try {
-        wide.Play();
-        ADD_FAILURE() << "24-bit played";
-    } catch (CException* e) {
-        ExceptionPtr owned(e);
-        EXPECT_EQ(e->Message(), "Cannot open sound device.");
-    }
+    EXPECT_EQ(ErrorText([&] { wide.Play(); }), "Cannot open sound device.");
 }
 
 }  // namespace
