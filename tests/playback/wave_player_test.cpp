@@ -1,8 +1,10 @@
 #include "playback/wave_player.h"
 
 #include <memory>
+#include <numeric>
 
 #include "playback/wave_exceptions.h"
+#include "sound/wave_converter.h"
 #include "tests/playback/audio_fixture.h"
 
 namespace {
@@ -259,18 +261,58 @@ TEST_F(WavePlayerTest, SeekFarOutStaysPastTheEndInsteadOfWrapping) {
     EXPECT_EQ(audio.PlayedFrames(), 0u);
 }
 
-TEST_F(WavePlayerTest, BytesAfterTheDataChunkPlayPastTheDuration) {
-    Bytes file = testutil::Wave(Pcm(1, 8000, 16), Ramp(kFramesPerBuffer));
-    testutil::PutTag(file, "LIST");
-    testutil::Put32(file, 3200);
-    file.resize(file.size() + 3200, 0);
-    testutil::WriteFile(dir.File("tail.wav"), file);
-    player = std::make_unique<WavePlayer>(dir.File("tail.wav"));
-    EXPECT_EQ(player->GetDuration(), 200u);
-    player->Play();
-    PlayFull(500);
-    ASSERT_TRUE(WaitFor([&] { return player->IsFinished(); }));
-    EXPECT_EQ(player->GetPosition(), 6408u / 16);  // the data, then the LIST chunk with its header
+TEST_F(WavePlayerTest, PlaysToTheEndOfTheDataNeverIntoATrailingChunk) {
+    // A LIST chunk after the data is not sound. A header whose size was never patched (0)
+    // plays to the end of the file, and the duration counts what is there.
+    Bytes tailed = testutil::Wave(Pcm(1, 8000, 16), Ramp(kFramesPerBuffer));
+    testutil::PutTag(tailed, "LIST");
+    testutil::Put32(tailed, 3200);
+    tailed.resize(tailed.size() + 3200, 0x7F);
+    Bytes unpatched = testutil::Wave(Pcm(1, 8000, 16), Ramp(2 * kFramesPerBuffer));
+    std::fill(unpatched.begin() + 40, unpatched.begin() + 44, 0);
+    for (const auto& [file, frames] :
+         {std::pair{tailed, kFramesPerBuffer}, std::pair{unpatched, 2 * kFramesPerBuffer}}) {
+        testutil::WriteFile(dir.File("play.wav"), file);
+        player = std::make_unique<WavePlayer>(dir.File("play.wav"));
+        EXPECT_EQ(player->GetDuration(), frames / 8);
+        player->Play();
+        PlayFull(500);
+        ASSERT_TRUE(WaitFor([&] { return player->IsFinished(); }));
+        EXPECT_EQ(player->GetPosition(), frames / 8);
+        std::vector<int16_t> ramp(frames);
+        std::iota(ramp.begin(), ramp.end(), int16_t{1});
+        EXPECT_EQ(audio.Played(), ramp);
+        player.reset();
+        audio.ClearPlayed();
+    }
+}
+
+TEST_F(WavePlayerTest, PlaysWhatTheConverterWritesFromExtensibleAndWiderPcm) {
+    // Both carry the ramp: EXTENSIBLE 16-bit stereo, and 24-bit mono with a zero low byte.
+    testutil::Format extensible = Pcm(2, 8000, 16);
+    extensible.formatTag = FormatTag::Extensible;
+    extensible.extra = testutil::ExtensibleExtra(FormatTag::Pcm, 16);
+    Bytes wide;
+    const Bytes ramp = Ramp(kFramesPerBuffer);
+    for (size_t i = 0; i < ramp.size(); i += 2) wide.insert(wide.end(), {0, ramp[i], ramp[i + 1]});
+    for (const auto& [format, data] :
+         {std::pair{extensible, Ramp(kFramesPerBuffer)}, std::pair{Pcm(1, 8000, 24), wide}}) {
+        testutil::WriteFile(dir.File("source.wav"), testutil::Wave(format, data));
+        {
+            WaveConverter converter(dir.File("source.wav"), dir.File("play.wav"));
+            converter.Convert();
+        }
+        player = std::make_unique<WavePlayer>(dir.File("play.wav"));
+        player->Play();
+        PlayFull(300);
+        ASSERT_TRUE(WaitFor([&] { return player->IsFinished(); }));
+        const auto played = audio.Played();
+        ASSERT_EQ(played.size(), kFramesPerBuffer);
+        for (size_t i = 0; i < played.size(); ++i)
+            ASSERT_EQ(played[i], static_cast<int16_t>(i + 1));
+        player.reset();
+        audio.ClearPlayed();
+    }
 }
 
 TEST_F(WavePlayerTest, SeekPastTheEndFinishes) {
