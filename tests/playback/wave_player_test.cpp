@@ -4,7 +4,6 @@
 #include <numeric>
 
 #include "playback/wave_exceptions.h"
-#include "sound/wave_converter.h"
 #include "tests/playback/audio_fixture.h"
 
 namespace {
@@ -282,34 +281,6 @@ TEST_F(WavePlayerTest, PlaysToTheEndOfTheDataNeverIntoATrailingChunk) {
         std::vector<int16_t> ramp(frames);
         std::iota(ramp.begin(), ramp.end(), int16_t{1});
         EXPECT_EQ(audio.Played(), ramp);
-        player.reset();
-        audio.ClearPlayed();
-    }
-}
-
-TEST_F(WavePlayerTest, PlaysWhatTheConverterWritesFromExtensibleAndWiderPcm) {
-    // Both carry the ramp: EXTENSIBLE 16-bit stereo, and 24-bit mono with a zero low byte.
-    testutil::Format extensible = Pcm(2, 8000, 16);
-    extensible.formatTag = FormatTag::Extensible;
-    extensible.extra = testutil::ExtensibleExtra(FormatTag::Pcm, 16);
-    Bytes wide;
-    const Bytes ramp = Ramp(kFramesPerBuffer);
-    for (size_t i = 0; i < ramp.size(); i += 2) wide.insert(wide.end(), {0, ramp[i], ramp[i + 1]});
-    for (const auto& [format, data] :
-         {std::pair{extensible, Ramp(kFramesPerBuffer)}, std::pair{Pcm(1, 8000, 24), wide}}) {
-        testutil::WriteFile(dir.File("source.wav"), testutil::Wave(format, data));
-        {
-            WaveConverter converter(dir.File("source.wav"), dir.File("play.wav"));
-            converter.Convert();
-        }
-        player = std::make_unique<WavePlayer>(dir.File("play.wav"));
-        player->Play();
-        PlayFull(300);
-        ASSERT_TRUE(WaitFor([&] { return player->IsFinished(); }));
-        const auto played = audio.Played();
-        ASSERT_EQ(played.size(), kFramesPerBuffer);
-        for (size_t i = 0; i < played.size(); ++i)
-            ASSERT_EQ(played[i], static_cast<int16_t>(i + 1));
         player.reset();
         audio.ClearPlayed();
     }

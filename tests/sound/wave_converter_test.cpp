@@ -334,14 +334,9 @@ TEST_F(ConversionTest, ExtensibleDecodesItsSubFormat) {
     EXPECT_EQ(p.dataSize, data.size());
     EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin() + 44));
 
-    ASSERT_EQ(Convert(Wave(Encoding(FormatTag::MuLaw, 1, 8000, 1, 8), data)), "");
-    const Bytes plainMuLaw = ReadFile(Out());
-    Format muLaw = Extensible(FormatTag::MuLaw, 1, 1, 8, 8);
-    ASSERT_EQ(Convert(Wave(muLaw, data)), "");
-    EXPECT_EQ(ReadFile(Out()), plainMuLaw);
-
-    muLaw.extra.back() ^= 1;  // a sub-format GUID of someone's own
-    EXPECT_EQ(Convert(Wave(muLaw, data)), "Unsupported wave format.");
+    Format foreign = Extensible(FormatTag::MuLaw, 1, 1, 8, 8);
+    foreign.extra.back() ^= 1;  // a sub-format GUID of someone's own
+    EXPECT_EQ(Convert(Wave(foreign, data)), "Unsupported wave format.");
 }
 
 TEST_F(ConversionTest, OutputPastFourGigabytesFailsBeforeAnythingIsWritten) {
