@@ -53,7 +53,9 @@ struct WaveHeader {
     static constexpr uint32_t kCanonicalSize = 44;
 
     // Reads the header from file (at offset 0). On true the file stands at the first byte
-    // of the data payload. On false the fields hold what was read before the failure.
+    // of the data payload. On false the fields hold what was read before the failure. The
+    // walk from "fmt " to "data" skips the zero pad byte after an odd-sized chunk when a
+    // chunk id follows it.
     //
     // The sound data ends dataSize bytes after its start when dataSize is above 0, fits in
     // the file, and is followed (after one zero pad byte when dataSize is odd) by nothing or
