@@ -9,6 +9,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CFile file;
     if (!file.Open(path, CFile::modeRead)) __builtin_trap();
     WaveHeader header;
-    if (header.ReadHeader(file) && file.GetPosition() < 12) __builtin_trap();
+    if (!header.ReadHeader(file)) return 0;
+    // The data lies inside the file and the file stands at its first byte.
+    if (file.GetPosition() < 12 || file.GetPosition() != header.dataStart ||
+        header.dataEnd < header.dataStart || header.dataEnd > file.GetLength())
+        __builtin_trap();
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "playback/wave_player.h"
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
 
@@ -38,7 +39,8 @@ WavePlayer::WavePlayer(const std::string& path) : fileName(path) {
     }
     bytesPerMs = static_cast<uint32_t>(perMs);
     bufferSize = kBufferMs * bytesPerMs;
-    durationMs = header.dataSize / bytesPerMs;
+    durationMs = static_cast<uint32_t>(
+        std::min<uint64_t>(header.DataLength() / bytesPerMs, std::numeric_limits<uint32_t>::max()));
 }
 
 WavePlayer::~WavePlayer() {
@@ -260,9 +262,15 @@ bool WavePlayer::TakeBackOne() {
 }
 
 size_t WavePlayer::ReadData(char* data, uint32_t count) {
-    // A read error ends the data like the end of the file does.
+    // Never past the end of the data: a chunk after it is not sound. A read error ends the
+    // data like the end of the file does.
     size_t got = 0;
-    CatchException([&] { got = file.Read(data, count); });
+    CatchException([&] {
+        const uint64_t at = file.GetPosition();
+        if (at < header.dataEnd)
+            got = file.Read(data,
+                            static_cast<size_t>(std::min<uint64_t>(count, header.dataEnd - at)));
+    });
     return got;
 }
 

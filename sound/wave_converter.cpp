@@ -11,6 +11,7 @@
 #include "sound/g711.h"
 #include "sound/gsm_decoder.h"
 #include "sound/ima_adpcm.h"
+#include "sound/linear_pcm.h"
 #include "sound/ms_adpcm.h"
 #include "sound/oki_adpcm.h"
 #include "sound/sample_writer.h"
@@ -18,6 +19,24 @@
 namespace {
 
 constexpr size_t kReadUnit = 1024;  // source bytes per read for the byte-stream encodings
+
+// The largest file whose sizes a WAVE header can hold: riffSize and dataSize are 32-bit.
+constexpr uint64_t kMaxOutputBytes = 0xFFFFFFFFu;
+
+void CheckOutputBytes(uint64_t bytes) {
+    if (bytes > kMaxOutputBytes)
+        throw new CWaveDecoderException("Output too large for a wav file.");
+}
+
+// Samples that an ADPCM stream of `bytes` bytes in blocks of blockAlign gives, the final
+// partial block included; perBlock counts the samples per channel of a block of m bytes.
+uint64_t BlockSamples(uint64_t bytes, uint32_t blockAlign, uint32_t channels,
+                      uint32_t (*perBlock)(uint32_t channels, uint32_t m)) {
+    if (blockAlign == 0) return 0;
+    const uint64_t whole = bytes / blockAlign;
+    const auto rest = static_cast<uint32_t>(bytes % blockAlign);
+    return (whole * perBlock(channels, blockAlign) + perBlock(channels, rest)) * channels;
+}
 
 }  // namespace
 
@@ -33,15 +52,17 @@ WaveConverter::WaveConverter(const std::string& sourcePath, const std::string& o
     if (IsRawGsmPath(sourcePath)) {
         rawGsm = true;
         header.formatTag = FormatTag::Gsm610;
-        return;
+        header.dataEnd = source.GetLength();  // frames from the first byte to the last
+    } else {
+        bool valid;
+        try {
+            valid = header.ReadHeader(source);
+        } catch (const std::bad_alloc&) {  // a fmt extension as large as the file
+            throw new CWaveDecoderException("Out of memory.");
+        }
+        if (!valid) throw new CWaveDecoderException("Invalid wav header.");
     }
-    bool valid;
-    try {
-        valid = header.ReadHeader(source);
-    } catch (const std::bad_alloc&) {  // a fmt extension as large as the file
-        throw new CWaveDecoderException("Out of memory.");
-    }
-    if (!valid) throw new CWaveDecoderException("Invalid wav header.");
+    sourceLeft = header.DataLength();
 }
 
 WaveConverter::~WaveConverter() {
@@ -64,6 +85,8 @@ const char* WaveConverter::EncodingName(FormatTag formatTag) {
             return "linear PCM";
         case FormatTag::MsAdpcm:
             return "Microsoft ADPCM";
+        case FormatTag::IeeeFloat:
+            return "IEEE float PCM";
         case FormatTag::ALaw:
             return "G.711 A-law";
         case FormatTag::MuLaw:
@@ -85,7 +108,19 @@ void WaveConverter::Convert() {
     try {
         switch (header.formatTag) {
             case FormatTag::Pcm:
-                ConvertPcm();
+                // The device plays 8 and 16 bits as they are. Depths it cannot take, up to 32
+                // bits, become 16-bit; any other is copied like 8-bit, and the player refuses it.
+                if (header.bitsPerSample > 8 && header.bitsPerSample != 16 &&
+                    header.bitsPerSample <= 32) {
+                    ConvertWidePcm();
+                } else {
+                    ConvertPcm();
+                }
+                break;
+            case FormatTag::IeeeFloat:
+                if (header.bitsPerSample != 32 && header.bitsPerSample != 64)
+                    throw new CWaveDecoderException("Unsupported wave format.");
+                ConvertWidePcm();
                 break;
             case FormatTag::MsAdpcm:
                 ConvertMsAdpcm();
@@ -118,8 +153,23 @@ void WaveConverter::Convert() {
     output.Close();
 }
 
+size_t WaveConverter::ReadSource(void* buffer, size_t count) {
+    const size_t n =
+        source.Read(buffer, static_cast<size_t>(std::min<uint64_t>(count, sourceLeft)));
+    sourceLeft -= n;
+    return n;
+}
+
+void WaveConverter::BeginOutput(uint64_t samples) {
+    // Bounded by the data length, so the product cannot wrap.
+    CheckOutputBytes(WaveHeader::kCanonicalSize + 2 * samples);
+    header.WriteHeader(output);
+}
+
 void WaveConverter::FinishHeader() {
     const uint64_t length = output.GetLength();
+    // BeginOutput's prediction already holds it; a size must never be written wrapped.
+    CheckOutputBytes(length);
     header.formatTag = FormatTag::Pcm;
     header.fmtSize = 16;
     header.bitsPerSample = 16;
@@ -132,10 +182,30 @@ void WaveConverter::FinishHeader() {
 }
 
 void WaveConverter::ConvertPcm() {
+    // The copy takes everything from the data payload to the end of the file, trailing
+    // chunks included; a player reading it finds the same end of the data.
+    CheckOutputBytes(WaveHeader::kCanonicalSize + (source.GetLength() - header.dataStart));
     header.WriteHeader(output);
     std::vector<uint8_t> buffer(kReadUnit);
     while (const size_t n = source.Read(buffer.data(), buffer.size()))
         output.Write(buffer.data(), n);
+}
+
+void WaveConverter::ConvertWidePcm() {
+    const bool isFloat = header.formatTag == FormatTag::IeeeFloat;
+    const size_t width = (header.bitsPerSample + 7u) / 8;  // bytes per sample in the file
+    BeginOutput(sourceLeft / width);
+    std::vector<uint8_t> in(kReadUnit * width);
+    std::vector<int16_t> out(kReadUnit);
+    while (const size_t n = ReadSource(in.data(), in.size())) {
+        const size_t count = n / width;  // a partial sample at the end of the data is dropped
+        if (isFloat)
+            FloatPcmToPcm16(in.data(), out.data(), count, width);
+        else
+            IntegerPcmToPcm16(in.data(), out.data(), count, width);
+        WriteSamples(output, out.data(), count);
+    }
+    FinishHeader();
 }
 
 void WaveConverter::ConvertALaw() {
@@ -147,10 +217,10 @@ void WaveConverter::ConvertMuLaw() {
 }
 
 void WaveConverter::ConvertG711(void (*expand)(const uint8_t*, int16_t*, size_t)) {
-    header.WriteHeader(output);
+    BeginOutput(sourceLeft);
     std::vector<uint8_t> in(kReadUnit);
     std::vector<int16_t> out(kReadUnit);
-    while (const size_t n = source.Read(in.data(), in.size())) {
+    while (const size_t n = ReadSource(in.data(), in.size())) {
         expand(in.data(), out.data(), n);
         WriteSamples(output, out.data(), n);
     }
@@ -158,14 +228,14 @@ void WaveConverter::ConvertG711(void (*expand)(const uint8_t*, int16_t*, size_t)
 }
 
 void WaveConverter::ConvertImaAdpcm() {
-    header.WriteHeader(output);
     const uint32_t channels = header.channels;
+    BeginOutput(BlockSamples(sourceLeft, header.blockAlign, channels, ImaSamplesPerBlock));
     const uint32_t perBlock = ImaSamplesPerBlock(channels, header.blockAlign);
     std::vector<uint8_t> in(header.blockAlign);
     std::vector<int16_t> out(static_cast<size_t>(perBlock) * channels);
     // A zero blockAlign reads nothing: the output is just the header.
     while (!in.empty()) {
-        const size_t m = source.Read(in.data(), in.size());
+        const size_t m = ReadSource(in.data(), in.size());
         if (m == 0) break;
         const uint32_t n = ImaSamplesPerBlock(channels, static_cast<uint32_t>(m));
         ImaBlockExpand(channels, in.data(), out.data(), n);
@@ -175,15 +245,17 @@ void WaveConverter::ConvertImaAdpcm() {
 }
 
 void WaveConverter::ConvertMsAdpcm() {
-    header.WriteHeader(output);
     const uint32_t channels = header.channels;
+    BeginOutput(BlockSamples(sourceLeft, header.blockAlign, channels, MsAdpcmSamplesPerBlock));
     const uint32_t perBlock = MsAdpcmSamplesPerBlock(channels, header.blockAlign);
     std::vector<uint8_t> in(header.blockAlign);
     std::vector<int16_t> out(2 * static_cast<size_t>(perBlock) * channels);
-    const std::vector<MsAdpcmCoefficients> coefficients = MsAdpcmCoefficientTable(header.fmtExtra);
+    // An EXTENSIBLE fmt extension holds its own fields, not a coefficient table.
+    const std::vector<MsAdpcmCoefficients> coefficients =
+        MsAdpcmCoefficientTable(header.extensible ? std::vector<uint8_t>{} : header.fmtExtra);
     std::vector<MsAdpcmChannelState> states(channels);
     while (!in.empty()) {
-        const size_t m = source.Read(in.data(), in.size());
+        const size_t m = ReadSource(in.data(), in.size());
         if (m == 0) break;
         const uint32_t n = MsAdpcmSamplesPerBlock(channels, static_cast<uint32_t>(m));
         MsAdpcmBlockExpand(channels, coefficients, in.data(), out.data(), n, states);
@@ -193,25 +265,33 @@ void WaveConverter::ConvertMsAdpcm() {
 }
 
 void WaveConverter::ConvertOkiAdpcm() {
-    header.WriteHeader(output);
     std::vector<uint8_t> in(kReadUnit);
     std::vector<int16_t> out(3 * kReadUnit);
     OkiAdpcmDecoder decoder;
     // Formed in 64 bits so that no product wraps round to an accepted rate.
-    if (!decoder.Open(static_cast<int64_t>(header.bitsPerSample) * header.sampleRate)) {
-        throw new CWaveDecoderException("Error: oki adpcm unsupported bit rate.");
-    }
-    while (const size_t n = source.Read(in.data(), in.size())) {
+    const int64_t bitRate = static_cast<int64_t>(header.bitsPerSample) * header.sampleRate;
+    const bool opened = decoder.Open(bitRate);
+    // Two codes per byte; at 24 kbit/s every three codes give four samples, the first of
+    // them before its codes.
+    const uint64_t codes = 2 * sourceLeft;
+    BeginOutput(!opened ? 0 : bitRate == 24000 ? codes + (codes + 2) / 3 : codes);
+    if (!opened) throw new CWaveDecoderException("Error: oki adpcm unsupported bit rate.");
+    while (const size_t n = ReadSource(in.data(), in.size())) {
         const size_t k = decoder.Decode(in.data(), out.data(), n);
         WriteSamples(output, out.data(), k);
     }
     decoder.Close();
+    // The codes form one stream whatever the header says.
+    header.channels = 1;
     header.sampleRate = 8000;
     FinishHeader();
 }
 
 void WaveConverter::ConvertGsm(bool raw) {
-    header.WriteHeader(output);
+    // 160 samples per whole frame: raw frames have 33 bytes, WAVE blocks of 65 bytes two.
+    const uint64_t frames =
+        raw ? sourceLeft / 33 : 2 * (sourceLeft / 65) + (sourceLeft % 65 >= 33 ? 1 : 0);
+    BeginOutput(160 * frames);
     uint8_t frame[33];
     int16_t samples[160];
     GsmDecoder decoder(!raw);
@@ -220,7 +300,7 @@ void WaveConverter::ConvertGsm(bool raw) {
     bool firstHalf = true;
     for (;;) {
         const size_t want = (raw || firstHalf) ? 33 : 32;
-        const size_t got = source.Read(frame, want);
+        const size_t got = ReadSource(frame, want);
         if (want == 32) frame[32] = 0;
         if (got < want) break;
         decoder.DecodeFrame(frame, samples);

@@ -1,5 +1,5 @@
-// Converts a whole source sound file into a 16-bit PCM WAVE file (linear PCM is copied as
-// it is). Construct on (source, output), call Convert once, destroy.
+// Converts a whole source sound file into a 16-bit PCM WAVE file (8- and 16-bit linear PCM
+// is copied as it is). Construct on (source, output), call Convert once, destroy.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +18,8 @@ class WaveConverter {
     WaveConverter& operator=(const WaveConverter&) = delete;
 
     // Decodes the whole source into the output. Throws CWaveDecoderException* for an
-    // encoding it cannot decode and CFileException* for read and write errors.
+    // encoding it cannot decode or an output too large for a WAVE file's 32-bit sizes, and
+    // CFileException* for read and write errors.
     void Convert();
 
     const WaveHeader& Header() const { return header; }
@@ -33,6 +34,8 @@ class WaveConverter {
 
   private:
     void ConvertPcm();
+    // Integer PCM of 9 to 32 bits (16 excepted) and IEEE float of 32 or 64 bits, to 16-bit.
+    void ConvertWidePcm();
     void ConvertALaw();
     void ConvertMuLaw();
     // Both G.711 laws: one byte in, one sample out.
@@ -43,6 +46,15 @@ class WaveConverter {
     void ConvertGsm(bool rawGsm);
     void ConvertG729();
 
+    // Reads up to count bytes of the sound data (never past its end, see
+    // WaveHeader::ReadHeader); 0 once it is used up.
+    size_t ReadSource(void* buffer, size_t count);
+
+    // Every routine but ConvertPcm, before anything is written: refuses an output of
+    // `samples` 16-bit samples that the WAVE header's sizes cannot describe, then writes the
+    // placeholder header.
+    void BeginOutput(uint64_t samples);
+
     // Every routine but ConvertPcm: the output header as 16-bit PCM with the current
     // channels and sample rate and the sizes of what was written, rewritten at offset 0.
     void FinishHeader();
@@ -51,4 +63,5 @@ class WaveConverter {
     CFile output;
     WaveHeader header;
     bool rawGsm = false;
+    uint64_t sourceLeft = 0;  // bytes of sound data not yet read
 };

@@ -5,12 +5,12 @@
 #include "sound/wave_converter.h"
 
 void WaveConverter::ConvertG729() {
-    header.WriteHeader(output);
+    BeginOutput(sourceLeft / kG729FrameBytes * kG729FrameSamples);
     G729Decoder decoder;  // starts from reset: nothing carries over between conversions
     uint8_t frame[kG729FrameBytes];
     int16_t samples[kG729FrameSamples];
     // A short read (end of file) ends the data; a partial frame is dropped.
-    while (source.Read(frame, sizeof frame) == sizeof frame) {
+    while (ReadSource(frame, sizeof frame) == sizeof frame) {
         decoder.DecodeFrame(UnpackG729Frame(frame), samples);
         WriteSamples(output, samples, kG729FrameSamples);
     }

@@ -1,5 +1,6 @@
 #include "sound/wave_header.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/file.h"
@@ -54,6 +55,53 @@ bool Read16(CFile& file, uint16_t& value) {
     return true;
 }
 
+bool IsIdByte(uint8_t c) {
+    return c >= 0x20 && c <= 0x7E;
+}
+
+// Reads up to n bytes at offset; returns how many arrived.
+size_t ReadAt(CFile& file, uint64_t offset, uint8_t* buffer, size_t n) {
+    file.Seek(offset);
+    return file.Read(buffer, n);
+}
+
+// True when offset holds a zero byte followed by four chunk-id bytes: the pad byte that
+// RIFF writers put after an odd-sized chunk.
+bool PadBeforeChunkId(CFile& file, uint64_t offset) {
+    uint8_t b[5];
+    return ReadAt(file, offset, b, 5) == 5 && b[0] == 0 && IsIdByte(b[1]) && IsIdByte(b[2]) &&
+           IsIdByte(b[3]) && IsIdByte(b[4]);
+}
+
+// Where the sound data that starts at start with the header's size ends (see ReadHeader).
+uint64_t DataEnd(CFile& file, uint64_t start, uint32_t size) {
+    const uint64_t length = file.GetLength();
+    if (size == 0 || start > length || size > length - start) return std::max(start, length);
+    const uint64_t end = start + size;
+    uint8_t b[8];
+    uint64_t next = end;
+    if ((size & 1u) && ReadAt(file, next, b, 1) == 1 && b[0] == 0) ++next;
+    if (next == length) return end;
+    const bool chunkFollows = length - next >= 8 && ReadAt(file, next, b, 8) == 8 &&
+                              IsIdByte(b[0]) && IsIdByte(b[1]) && IsIdByte(b[2]) &&
+                              IsIdByte(b[3]) && Le32(b + 4) <= length - next - 8;
+    return chunkFollows ? end : length;
+}
+
+// WAVE_FORMAT_EXTENSIBLE: the fmt extension holds its own size (2 bytes), the valid bits
+// per sample (2), the channel mask (4) and the sub-format GUID (16). A standard GUID is a
+// 16-bit format tag followed by these 14 bytes; any other names no encoding we know.
+FormatTag SubFormat(const std::vector<uint8_t>& fmtExtra) {
+    static constexpr size_t kGuidAt = 8;
+    static constexpr uint8_t kStandardTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                                  0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    if (fmtExtra.size() < kGuidAt + 16) return FormatTag::Extensible;
+    const uint8_t* guid = fmtExtra.data() + kGuidAt;
+    if (std::memcmp(guid + 2, kStandardTail, sizeof kStandardTail) != 0)
+        return FormatTag::Extensible;
+    return static_cast<FormatTag>(Le16(guid));
+}
+
 // Byte scan for "fmt " in any letter case. A byte that breaks a partial match is not
 // tried again as a new 'f'.
 bool ScanForFmt(CFile& file) {
@@ -75,6 +123,7 @@ bool ScanForFmt(CFile& file) {
 bool WaveHeader::ReadHeader(CFile& file) {
     fmtExtra.clear();
     fmtExtra.shrink_to_fit();
+    extensible = false;
 
     if (!ReadTag(file, riffTag) || !TagIs(riffTag, "RIFF")) return false;
     if (!Read32(file, riffSize) || !ReadTag(file, waveTag)) return false;
@@ -103,18 +152,29 @@ bool WaveHeader::ReadHeader(CFile& file) {
         fmtExtra.resize(static_cast<size_t>(extra));
         if (!ReadExact(file, fmtExtra.data(), fmtExtra.size())) return false;
     }
+    if (formatTag == FormatTag::Extensible) {
+        extensible = true;
+        formatTag = SubFormat(fmtExtra);
+    }
 
     uint64_t next = payloadStart + fmtSize;
     for (;;) {
         file.Seek(next);
         if (!ReadTag(file, dataTag) || !Read32(file, dataSize)) return false;
-        if (TagIs(dataTag, "DATA")) return true;
+        if (TagIs(dataTag, "DATA")) break;
         // The step is formed in 32 bits and may wrap; a step of 0 would read the same
         // chunk header forever.
         const uint32_t step = dataSize + 8u;
         if (step == 0) return false;
         next += step;
+        // The zero pad byte after an odd-sized chunk, when a chunk id follows it. Files
+        // written without pad bytes walk on from the unpadded place.
+        if ((dataSize & 1u) && PadBeforeChunkId(file, next)) ++next;
     }
+    dataStart = file.GetPosition();
+    dataEnd = DataEnd(file, dataStart, dataSize);
+    file.Seek(dataStart);
+    return true;
 }
 
 void WaveHeader::WriteHeader(CFile& file) {

@@ -77,6 +77,17 @@ Bytes Wave(const Format& f, const Bytes& data) {
     return b;
 }
 
+Bytes ExtensibleExtra(FormatTag subFormat, uint16_t validBits) {
+    Bytes b;
+    Put16(b, 22);
+    Put16(b, validBits);
+    Put32(b, 0);
+    Put16(b, static_cast<uint16_t>(subFormat));
+    b.insert(b.end(),
+             {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71});
+    return b;
+}
+
 PcmFile ReadPcm(const std::string& path) {
     const Bytes b = ReadFile(path);
     if (b.size() < 44) throw std::runtime_error("short output " + path);

@@ -46,6 +46,10 @@ struct Format {
 // A RIFF/WAVE file: "fmt " chunk with format, then "data" with data.
 Bytes Wave(const Format& format, const Bytes& data);
 
+// The fmt extension of a WAVE_FORMAT_EXTENSIBLE file: its size 22, the valid bits, a
+// channel mask of 0 and the standard sub-format GUID of subFormat.
+Bytes ExtensibleExtra(FormatTag subFormat, uint16_t validBits);
+
 // Parsed view of a canonical 44-byte-header output.
 struct PcmFile {
     FormatTag formatTag;

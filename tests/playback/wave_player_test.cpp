@@ -1,6 +1,7 @@
 #include "playback/wave_player.h"
 
 #include <memory>
+#include <numeric>
 #include <utility>
 
 #include "playback/wave_exceptions.h"
@@ -262,18 +263,30 @@ TEST_F(WavePlayerTest, SeekFarOutStaysPastTheEndInsteadOfWrapping) {
     EXPECT_EQ(audio.PlayedFrames(), 0u);
 }
 
-TEST_F(WavePlayerTest, BytesAfterTheDataChunkPlayPastTheDuration) {
-    Bytes file = testutil::Wave(Pcm(1, 8000, 16), Ramp(kFramesPerBuffer));
-    testutil::PutTag(file, "LIST");
-    testutil::Put32(file, 3200);
-    file.resize(file.size() + 3200, 0);
-    testutil::WriteFile(dir.File("tail.wav"), file);
-    player = std::make_unique<WavePlayer>(dir.File("tail.wav"));
-    EXPECT_EQ(player->GetDuration(), 200u);
-    player->Play();
-    PlayFull(500);
-    ASSERT_TRUE(WaitFor([&] { return player->IsFinished(); }));
-    EXPECT_EQ(player->GetPosition(), 6408u / 16);  // the data, then the LIST chunk with its header
+TEST_F(WavePlayerTest, PlaysToTheEndOfTheDataNeverIntoATrailingChunk) {
+    // A LIST chunk after the data is not sound. A header whose size was never patched (0)
+    // plays to the end of the file, and the duration counts what is there.
+    Bytes tailed = testutil::Wave(Pcm(1, 8000, 16), Ramp(kFramesPerBuffer));
+    testutil::PutTag(tailed, "LIST");
+    testutil::Put32(tailed, 3200);
+    tailed.resize(tailed.size() + 3200, 0x7F);
+    Bytes unpatched = testutil::Wave(Pcm(1, 8000, 16), Ramp(2 * kFramesPerBuffer));
+    std::fill(unpatched.begin() + 40, unpatched.begin() + 44, 0);
+    for (const auto& [file, frames] :
+         {std::pair{tailed, kFramesPerBuffer}, std::pair{unpatched, 2 * kFramesPerBuffer}}) {
+        testutil::WriteFile(dir.File("play.wav"), file);
+        player = std::make_unique<WavePlayer>(dir.File("play.wav"));
+        EXPECT_EQ(player->GetDuration(), frames / 8);
+        player->Play();
+        PlayFull(500);
+        ASSERT_TRUE(WaitFor([&] { return player->IsFinished(); }));
+        EXPECT_EQ(player->GetPosition(), frames / 8);
+        std::vector<int16_t> ramp(frames);
+        std::iota(ramp.begin(), ramp.end(), int16_t{1});
+        EXPECT_EQ(audio.Played(), ramp);
+        player.reset();
+        audio.ClearPlayed();
+    }
 }
 
 TEST_F(WavePlayerTest, SeekPastTheEndFinishes) {

@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <bit>
+#include <cmath>
+#include <filesystem>
 #include <thread>
 
 #include "tests/sound/converter_fixture.h"
@@ -26,6 +29,29 @@ Bytes Ramp(size_t n) {
     Bytes b(n);
     for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(i * 7);
     return b;
+}
+
+Bytes Floats(std::initializer_list<float> values) {
+    Bytes b;
+    for (float v : values) Put32(b, std::bit_cast<uint32_t>(v));
+    return b;
+}
+
+Bytes Doubles(std::initializer_list<double> values) {
+    Bytes b;
+    for (double v : values) {
+        const auto bits = std::bit_cast<uint64_t>(v);
+        Put32(b, static_cast<uint32_t>(bits));
+        Put32(b, static_cast<uint32_t>(bits >> 32));
+    }
+    return b;
+}
+
+Format Extensible(FormatTag subFormat, uint16_t channels, uint16_t blockAlign, uint16_t bits,
+                  uint16_t validBits) {
+    Format f = Encoding(FormatTag::Extensible, channels, 8000, blockAlign, bits);
+    f.extra = ExtensibleExtra(subFormat, validBits);
+    return f;
 }
 
 }  // namespace
@@ -117,11 +143,14 @@ TEST_F(ConversionTest, OkiBitRates) {
               "Error: oki adpcm unsupported bit rate.");
     EXPECT_EQ(OutputSize(), 44u);  // only the placeholder header
 
+    // The codes form one stream: a two-channel header must not make it play at double speed.
     ASSERT_EQ(Convert(Wave(Encoding(FormatTag::OkiAdpcm, 2, 8000, 1, 4), Ramp(1000))), "");
     PcmFile p = Output();
     EXPECT_EQ(p.samples.size(), 2000u);
     EXPECT_EQ(p.sampleRate, 8000u);
-    EXPECT_EQ(p.byteRate, 32000u);  // 16000 x channels, whatever the source said
+    EXPECT_EQ(p.channels, 1);
+    EXPECT_EQ(p.blockAlign, 2);
+    EXPECT_EQ(p.byteRate, 16000u);
 
     // 3 bits at 8000 Hz and 4 bits at 6000 Hz both take the 24 kbit/s path.
     ASSERT_EQ(Convert(Wave(Encoding(FormatTag::OkiAdpcm, 1, 8000, 1, 3), Ramp(300))), "");
@@ -191,4 +220,139 @@ TEST_F(ConversionTest, ZeroAndHugeSampleRatesPassThrough) {
     ASSERT_EQ(Convert(Wave(Encoding(FormatTag::MuLaw, 2, 0xFFFFFFFFu, 1, 8), Ramp(10))), "");
     EXPECT_EQ(Output().sampleRate, 0xFFFFFFFFu);
     EXPECT_EQ(Output().byteRate, 0xFFFFFFFFu * 4u);  // 32-bit product, as the header holds it
+}
+
+TEST_F(ConversionTest, EveryDecoderStopsWhereTheDataEnds) {
+    // A chunk after the data (behind the pad byte of odd-sized data) is never decoded as
+    // sound; a header whose size was never patched (0) reads the data to the end of the file.
+    struct Case {
+        const char* name;
+        Format format;
+        size_t bytes;
+    };
+    const Case cases[] = {
+        {"A-law", Encoding(FormatTag::ALaw, 1, 8000, 1, 8), 1001},
+        {"mu-law", Encoding(FormatTag::MuLaw, 2, 8000, 2, 8), 1001},
+        {"IMA", Encoding(FormatTag::ImaAdpcm, 1, 8000, 256, 4), 256 * 2 + 101},
+        {"MS ADPCM", Encoding(FormatTag::MsAdpcm, 1, 8000, 64, 4), 64 * 3 + 33},
+        {"OKI 32 kbit/s", Encoding(FormatTag::OkiAdpcm, 1, 8000, 1, 4), 1001},
+        {"OKI 24 kbit/s", Encoding(FormatTag::OkiAdpcm, 1, 6000, 1, 4), 1001},
+        {"GSM", Encoding(FormatTag::Gsm610, 1, 8000, 65, 0), 65 * 2 + 33},
+        {"G.729", Encoding(FormatTag::G729, 1, 8000, 10, 0), 25},
+        {"24-bit PCM", Encoding(FormatTag::Pcm, 1, 8000, 3, 24), 301},
+        {"float", Encoding(FormatTag::IeeeFloat, 1, 8000, 4, 32), 203},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes plain = Wave(c.format, Ramp(c.bytes));
+        ASSERT_EQ(Convert(plain), "");
+        const Bytes expected = ReadFile(Out());
+        ASSERT_GT(expected.size(), 44u);
+
+        Bytes tailed = plain;
+        if (c.bytes % 2) tailed.push_back(0);
+        PutTag(tailed, "LIST");
+        Put32(tailed, 32);
+        tailed.resize(tailed.size() + 32, 0x7F);
+        ASSERT_EQ(Convert(tailed), "");
+        EXPECT_EQ(ReadFile(Out()), expected);
+
+        Bytes unpatched = plain;
+        std::fill(unpatched.begin() + 40, unpatched.begin() + 44, 0);
+        ASSERT_EQ(Convert(unpatched), "");
+        EXPECT_EQ(ReadFile(Out()), expected);
+    }
+}
+
+TEST_F(ConversionTest, WiderPcmBecomesSixteenBit) {
+    // Integers keep their top 16 bits; floats are x 32768, rounded half to even, saturated.
+    constexpr float kLsb = 1.0f / 32768;
+    struct Case {
+        const char* name;
+        Format format;
+        Bytes data;
+        std::vector<int16_t> samples;
+    };
+    const Case cases[] = {
+        {"24-bit, trailing partial sample",
+         Encoding(FormatTag::Pcm, 1, 8000, 3, 24),
+         {0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F, 0x80, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0x01},
+         {-32768, 32767, 0x1234, -1}},
+        {"32-bit",
+         Encoding(FormatTag::Pcm, 1, 8000, 4, 32),
+         {0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0x80, 0xFF, 0xFF, 0xFF, 0xFF},
+         {0x1234, -32768, -1}},
+        {"20 bits in 24", Encoding(FormatTag::Pcm, 1, 8000, 3, 20), {0x50, 0x34, 0x12}, {0x1234}},
+        {"12 bits in 16",
+         Encoding(FormatTag::Pcm, 1, 8000, 2, 12),
+         {0x30, 0x12, 0xF0, 0xFF},
+         {0x1230, -16}},
+        {"extensible 24 in 32, stereo",
+         Extensible(FormatTag::Pcm, 2, 8, 32, 24),
+         {0x00, 0x56, 0x34, 0x12, 0x00, 0x00, 0x00, 0x80},
+         {0x1234, -32768}},
+        {"float",
+         Encoding(FormatTag::IeeeFloat, 1, 8000, 4, 32),
+         Floats({0.5f, -1.0f, 1.0f, 2.0f, 0.5f * kLsb, 1.5f * kLsb, -2.5f * kLsb, NAN}),
+         {16384, -32768, 32767, 32767, 0, 2, -2, 0}},
+        {"double",
+         Encoding(FormatTag::IeeeFloat, 1, 8000, 8, 64),
+         Doubles({0.25, -3.5 / 32768, -2.0}),
+         {8192, -4, -32768}},
+        {"extensible float",
+         Extensible(FormatTag::IeeeFloat, 1, 4, 32, 32),
+         Floats({-0.5f}),
+         {-16384}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(Convert(Wave(c.format, c.data)), "");
+        const PcmFile p = Output();
+        EXPECT_EQ(p.formatTag, FormatTag::Pcm);
+        EXPECT_EQ(p.bitsPerSample, 16);
+        EXPECT_EQ(p.channels, c.format.channels);
+        EXPECT_EQ(p.blockAlign, 2 * c.format.channels);
+        EXPECT_EQ(p.dataSize, 2 * c.samples.size());
+        EXPECT_EQ(p.samples, c.samples);
+    }
+    EXPECT_EQ(Convert(Wave(Encoding(FormatTag::IeeeFloat, 1, 8000, 2, 16), Ramp(10))),
+              "Unsupported wave format.");
+    EXPECT_EQ(OutputSize(), 0u);
+}
+
+TEST_F(ConversionTest, ExtensibleDecodesItsSubFormat) {
+    // 16-bit PCM is copied under a canonical header that names it plainly.
+    const Bytes data = Ramp(40);
+    ASSERT_EQ(Convert(Wave(Extensible(FormatTag::Pcm, 2, 4, 16, 16), data)), "");
+    const Bytes out = ReadFile(Out());
+    ASSERT_EQ(out.size(), 44u + data.size());
+    EXPECT_EQ(out[16], 16);  // fmtSize
+    const PcmFile p = Output();
+    EXPECT_EQ(p.formatTag, FormatTag::Pcm);
+    EXPECT_EQ(p.channels, 2);
+    EXPECT_EQ(p.bitsPerSample, 16);
+    EXPECT_EQ(p.dataSize, data.size());
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin() + 44));
+
+    Format foreign = Extensible(FormatTag::MuLaw, 1, 1, 8, 8);
+    foreign.extra.back() ^= 1;  // a sub-format GUID of someone's own
+    EXPECT_EQ(Convert(Wave(foreign, data)), "Unsupported wave format.");
+}
+
+TEST_F(ConversionTest, OutputPastFourGigabytesFailsBeforeAnythingIsWritten) {
+    // Sparse sources whose header size 0 lets the data run to the end of the file.
+    struct Case {
+        Format format;
+        uint64_t dataBytes;  // the output would be 4 GiB + 44 and exactly 4 GiB
+    };
+    for (const Case& c :
+         {Case{Encoding(FormatTag::MuLaw, 1, 8000, 1, 8), uint64_t{1} << 31},
+          Case{Encoding(FormatTag::Pcm, 1, 8000, 2, 16), (uint64_t{1} << 32) - 44}}) {
+        SCOPED_TRACE(static_cast<unsigned>(c.format.formatTag));
+        const std::string source = dir.File("huge.wav");
+        WriteFile(source, Wave(c.format, {}));
+        std::filesystem::resize_file(source, 44 + c.dataBytes);
+        EXPECT_EQ(ConvertPath(source), "Output too large for a wav file.");
+        EXPECT_EQ(OutputSize(), 0u);
+    }
 }

@@ -136,12 +136,73 @@ TEST(WaveHeader, ShortFmtChunkReadsSixteenBytesButWalksFromItsOwnSize) {
     EXPECT_EQ(r.header.dataSize, 3u);
 }
 
-TEST(WaveHeader, OddChunkWithPadByteMisplacesTheWalk) {
-    // The pad byte after an odd chunk is not skipped, so "data" is read one byte late and
-    // never found.
-    const Bytes b = Riff(Cat({Chunk("fmt ", 16, FmtPayload()), Chunk("LIST", 3, {1, 2, 3}),
-                              Bytes{0}, Chunk("data", 2, {1, 2})}));
-    EXPECT_FALSE(ReadBytes(b).ok);
+TEST(WaveHeader, PadByteAfterAnOddChunkIsSkippedAndItsAbsenceTolerated) {
+    for (const Bytes& pad : {Bytes{0}, Bytes{}}) {
+        const Bytes b = Riff(Cat({Chunk("fmt ", 16, FmtPayload()), Chunk("JUNK", 3, {1, 2, 3}), pad,
+                                  Chunk("data", 2, {1, 2})}));
+        const ReadResult r = ReadBytes(b);
+        ASSERT_TRUE(r.ok) << pad.size();
+        EXPECT_EQ(r.position, b.size() - 2);
+        EXPECT_EQ(r.header.DataLength(), 2u);
+    }
+}
+
+TEST(WaveHeader, DataEndsAtATrustworthySizeElseAtTheEndOfTheFile) {
+    const Bytes list = Chunk("LIST", 32, Bytes(32, 0x7F));
+    struct Case {
+        const char* name;
+        uint32_t dataSize;
+        Bytes afterHeader;  // the payload and whatever follows it
+        uint64_t length;
+    };
+    const Case cases[] = {
+        {"exact", 4, Bytes(4, 1), 4},
+        {"chunk after", 4, Cat({Bytes(4, 1), list}), 4},
+        {"odd, pad, chunk", 3, Cat({Bytes(3, 1), {0}, list}), 3},
+        {"odd, pad, end of file", 3, Cat({Bytes(3, 1), {0}}), 3},
+        {"odd, no pad, chunk", 3, Cat({Bytes(3, 1), list}), 3},
+        {"size 0 never patched", 0, Bytes(100, 1), 100},
+        {"size past the end", 1000, Bytes(100, 1), 100},
+        {"stale size, audio after", 4, Bytes(24, 1), 24},
+        {"chunk size past the end", 4, Cat({Bytes(4, 1), Chunk("LIST", 11, Bytes(10, 0))}), 22},
+        {"id byte out of range", 4, Cat({Bytes(4, 1), Chunk("LIS\x7F", 0, {})}), 12},
+        {"short of a chunk header", 4, Cat({Bytes(4, 1), Bytes{'L', 'I', 'S', 'T', 0}}), 9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes b = Cat(
+            {Riff(Chunk("fmt ", 16, FmtPayload())), Chunk("data", c.dataSize, {}), c.afterHeader});
+        const ReadResult r = ReadBytes(b);
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.position, 44u);
+        EXPECT_EQ(r.header.dataStart, 44u);
+        EXPECT_EQ(r.header.DataLength(), c.length);
+    }
+}
+
+TEST(WaveHeader, ExtensibleTakesTheTagOfAStandardSubFormat) {
+    auto read = [](const Bytes& extra) {
+        Bytes fmt = FmtPayload(FormatTag::Extensible);
+        fmt.insert(fmt.end(), extra.begin(), extra.end());
+        return ReadBytes(Riff(
+            Cat({Chunk("fmt ", static_cast<uint32_t>(fmt.size()), fmt), Chunk("data", 0, {})})));
+    };
+    for (FormatTag tag : {FormatTag::Pcm, FormatTag::IeeeFloat, FormatTag::MuLaw}) {
+        const ReadResult r = read(ExtensibleExtra(tag, 16));
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.header.formatTag, tag);
+        EXPECT_TRUE(r.header.extensible);
+        EXPECT_EQ(r.header.fmtExtra.size(), 24u);
+    }
+    Bytes foreign = ExtensibleExtra(FormatTag::Pcm, 16);
+    foreign.back() ^= 1;  // a GUID of someone's own
+    Bytes cut = ExtensibleExtra(FormatTag::Pcm, 16);
+    cut.pop_back();  // no room for the whole GUID
+    for (const Bytes& extra : {foreign, cut}) {
+        const ReadResult r = read(extra);
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.header.formatTag, FormatTag::Extensible);
+    }
 }
 
 TEST(WaveHeader, MalformedHeadersAreRefusedWithoutHangingOrAllocatingTooMuch) {
