@@ -18,7 +18,9 @@
 #include <new>
 
 #include "platform/exception.h"
+#include "platform/qt/handover.h"
 #include "platform/qt/settings.h"
+#include "platform/qt/text_to_play.h"
 #include "platform/wave_out.h"
 #include "player/about_box.h"
 #include "player/skin/bitmap_button.h"
@@ -36,8 +38,7 @@ constexpr int kBarHeight = 30;
 // Below this the transport row and the banner would overlap other controls.
 constexpr int kMinimumWidth = 200;
 constexpr int kMinimumSkinHeight = 200;
-constexpr ColorRef kBarColor = 0x1D2C3B;      // dark brown
-constexpr uint32_t kMaxAutoPlayLength = 259;  // characters before the terminating zero
+constexpr ColorRef kBarColor = 0x1D2C3B;  // dark brown
 
 QString TimeText(uint32_t positionSeconds, uint32_t durationSeconds) {
     return QString::asprintf("%.2u:%.2u / %.2u:%.2u", positionSeconds / 60, positionSeconds % 60,
@@ -202,20 +203,6 @@ void PlayerDialog::OnInitDialog() {
         pauseButton->setFocus();
     }
     timer->start();
-}
-
-void PlayerDialog::SplitDisplayTag(const QString& text, QString* path, QString* name) {
-    static const QString kTagStart = QStringLiteral("<cvnm:");
-    const qsizetype start = text.indexOf(kTagStart);
-    const qsizetype end = text.indexOf(QLatin1Char('>'));
-    if (start < 0 || end < 0) {
-        *path = text;
-        name->clear();
-        return;
-    }
-    const qsizetype nameStart = start + kTagStart.size();
-    *name = end > nameStart ? text.mid(nameStart, end - nameStart) : QString();
-    *path = text.left(start);
 }
 
 void PlayerDialog::OpenSourceShowing(const QString& path, const QString& name) {
@@ -386,7 +373,7 @@ void PlayerDialog::OnVolumeUp() {
     volumePercent += 10;
     ApplyVolumePercent(volumePercent);
     ShowVolume();
-    OpenCorvaneSettings()->setValue(QStringLiteral("Volume"), volumePercent);
+    WriteVolume(volumePercent);
 }
 
 void PlayerDialog::OnVolumeDown() {
@@ -394,7 +381,7 @@ void PlayerDialog::OnVolumeDown() {
     volumePercent -= 10;
     ApplyVolumePercent(volumePercent);
     ShowVolume();
-    OpenCorvaneSettings()->setValue(QStringLiteral("Volume"), volumePercent);
+    WriteVolume(volumePercent);
 }
 
 void PlayerDialog::ShowVolume() {
@@ -449,25 +436,13 @@ void PlayerDialog::OnTap(int x, int y) {
 }
 
 void PlayerDialog::OnHandOver() {
-    QString text;
-    {
-        auto settings = OpenCorvaneSettings();  // re-read: the launcher has just written
-        const QString key = QStringLiteral("AutoPlay");
-        if (!settings->contains(key)) return;
-        const QVariant value = settings->value(key);
-        if (value.typeId() != QMetaType::QString) return;
-        text = value.toString();
-        const qsizetype zero = text.indexOf(QChar(u'\0'));
-        if (zero >= 0) text.truncate(zero);
-        if (static_cast<uint32_t>(text.size()) > kMaxAutoPlayLength) return;
-        settings->remove(key);
-        settings->sync();
-    }
+    const std::optional<QString> text = TakeAutoPlay();
+    if (!text) return;
     // sourcePath changes only when the open succeeds, so Save As always copies the recording
     // that tempPath holds.
     QString path;
     QString name;
-    SplitDisplayTag(text, &path, &name);
+    SplitDisplayTag(*text, &path, &name);
     if (aboutBox) aboutBox->done(2);
     OnStop();
     BringToFront();

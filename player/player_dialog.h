@@ -60,9 +60,6 @@ class PlayerDialog : public QDialog {
     // the 250 ms timer. Called once, after the window was shown.
     void OnInitDialog();
 
-    // Splits "path<cvnm:name>" into path and name; text without a complete tag is the path.
-    static void SplitDisplayTag(const QString& text, QString* path, QString* name);
-
     // Converts path into tempPath and plays it. On an error the previous recording stays.
     void OpenSource(const QString& path);
     // OpenSource, then the display name when one is given. The name is skipped when another

@@ -117,7 +117,7 @@ QString PlayerDialog::AskSavePath(const QString& base, const QString& ext, const
 void PlayerDialog::OnCloseOnFinish() {
     closeOnFinish = !closeOnFinish;
     closeOnFinishAction->setChecked(closeOnFinish);
-    OpenCorvaneSettings()->setValue(QStringLiteral("CloseOnFinish"), closeOnFinish ? 1 : 0);
+    WriteCloseOnFinish(closeOnFinish);
 }
 
 QUrl PlayerDialog::UpdateAddress() {

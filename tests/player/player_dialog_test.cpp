@@ -180,28 +180,6 @@ TEST_F(PlayerDialogTest, TimeDisplayFollowsThePositionEachSecond) {
     EXPECT_EQ(dialog->ControlText(kIdTime), "01:01 / 02:05");
 }
 
-TEST_F(PlayerDialogTest, SplitsTheDisplayNameTag) {
-    struct Case {
-        QString text, path, name;
-    } cases[] = {
-        {"/m/a.wav<cvnm:Call from Ann>", "/m/a.wav", "Call from Ann"},
-        {"/m/a.wav", "/m/a.wav", ""},
-        {"/m/a b.wav <cvnm:X>", "/m/a b.wav ", "X"},       // the blank stays in the path
-        {"/m/a.wav<cvnm:Ann", "/m/a.wav<cvnm:Ann", ""},    // no closing '>'
-        {"/m/a.wav<cvnm:Ann>rest", "/m/a.wav", "Ann"},     // after '>' is ignored
-        {"/m/x>y.wav<cvnm:Ann>", "/m/x>y.wav", ""},        // the first '>' comes first
-        {"/m/a.wav<CVNM:Ann>", "/m/a.wav<CVNM:Ann>", ""},  // letter case matters
-        {"/m/a.wav<cvnm:>", "/m/a.wav", ""},
-        {"\"/m/q.wav\"", "\"/m/q.wav\"", ""},  // quotation marks stay
-    };
-    for (const Case& c : cases) {
-        QString path, name;
-        PlayerDialog::SplitDisplayTag(c.text, &path, &name);
-        EXPECT_EQ(path, c.path) << c.text.toStdString();
-        EXPECT_EQ(name, c.name) << c.text.toStdString();
-    }
-}
-
 TEST_F(PlayerDialogTest, StartPathWithTagPlaysAndShowsTheName) {
     const std::string path = MakeWave("start.wav", 3000);
     dialog->SetStartPath(Q(path) + "<cvnm:Voicemail from Bob>");
@@ -249,13 +227,6 @@ TEST_F(PlayerDialogTest, HandOverPlaysTheAutoPlayTextAndDeletesIt) {
     EXPECT_EQ(dialog->ControlText(kIdFileName), "From the launcher");
     EXPECT_FALSE(OpenCorvaneSettings()->contains("AutoPlay"));
     EXPECT_TRUE(reports.empty());
-
-    // A value longer than 259 characters counts as absent and stays.
-    const QString tooLong = QString(300, QLatin1Char('a'));
-    OpenCorvaneSettings()->setValue("AutoPlay", tooLong);
-    dialog->OnHandOver();
-    EXPECT_EQ(dialog->Player()->GetState(), Playing);
-    EXPECT_TRUE(OpenCorvaneSettings()->contains("AutoPlay"));
 }
 
 TEST_F(PlayerDialogTest, HandOverOfABadFileReportsAndStillShowsTheName) {
