@@ -93,9 +93,20 @@ int CorvaneApp::Run() {
         firstPlayer = lock.isLocked();
     }
 
-    // Listening before anything slow, so a start or a hand-over from now on waits in the
-    // socket's queue until the window serves it. Requests are served from the event loop,
-    // which first runs once the window exists.
+    InstallMessageBoxReporter();
+    // Outlives the folder, so a signal during its removal cannot cut that short.
+    ExitSignals exitSignals;
+    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/corvane-XXXXXX"));
+    if (!folder.isValid()) {
+        CMessageException(("Cannot create a temporary folder in " + QDir::tempPath()).toStdString())
+            .ReportError(kMbIconExclamation);
+        return 1;
+    }
+    const QString tempPath = folder.filePath(QStringLiteral("cvtemp.wav"));
+
+    // Listening before the slow part (the window, the first conversion), so a start or a
+    // hand-over from now on waits in the socket's queue until the window serves it. Requests
+    // are served from the event loop, which first runs once the window exists.
     PlayerDialog* window = nullptr;
     HandOverServer server([&window](const QByteArray& request) {
         if (!window) return;
@@ -107,17 +118,6 @@ int CorvaneApp::Run() {
     });
     // A second player (the first did not answer) leaves the socket to the first.
     if (firstPlayer) server.Listen();
-
-    InstallMessageBoxReporter();
-    // Outlives the folder, so a signal during its removal cannot cut that short.
-    ExitSignals exitSignals;
-    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/corvane-XXXXXX"));
-    if (!folder.isValid()) {
-        CMessageException(("Cannot create a temporary folder in " + QDir::tempPath()).toStdString())
-            .ReportError(kMbIconExclamation);
-        return 1;
-    }
-    const QString tempPath = folder.filePath(QStringLiteral("cvtemp.wav"));
 
     PlayerDialog dialog(tempPath);
     window = &dialog;
