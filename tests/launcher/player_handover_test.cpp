@@ -24,6 +24,7 @@
 #include <ostream>
 #include <vector>
 
+#include "platform/qt/settings.h"
 #include "tests/test_util.h"
 
 // Failures show texts as texts (found through the argument's namespace, so not in ours).
@@ -97,12 +98,12 @@ class PlayerHandOverTest : public ::testing::Test {
 
     // "CloseOnFinish" for the players started from now on.
     void SetCloseOnFinish(bool on) const {
-        QSettings(Conf(), QSettings::IniFormat).setValue("1.0/CloseOnFinish", on ? 1 : 0);
+        QSettings(Conf(), QSettings::IniFormat).setValue(Key(kCloseOnFinishKey), on ? 1 : 0);
     }
     std::optional<QString> AutoPlay() const {
         const QSettings settings(Conf(), QSettings::IniFormat);
-        if (!settings.contains("1.0/AutoPlay")) return std::nullopt;
-        return settings.value("1.0/AutoPlay").toString();
+        if (!settings.contains(Key(kAutoPlayKey))) return std::nullopt;
+        return settings.value(Key(kAutoPlayKey)).toString();
     }
 
     // A 16-bit mono 8000 Hz PCM recording (a quiet tone) of ms milliseconds at path.
@@ -177,7 +178,9 @@ class PlayerHandOverTest : public ::testing::Test {
     static inline const QString kPlayer = CORVANE_PLAYER;
 
   private:
+    // The programs' settings file, read and written from outside, and a key in it.
     QString Conf() const { return Path("config/Brandolin/Corvane.conf"); }
+    static QString Key(const char* key) { return QStringLiteral("1.0/") + key; }
 
     testutil::TempDir dir_;
     QString root_;
