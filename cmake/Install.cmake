@@ -14,13 +14,13 @@ if(EXISTS ${corvane_res}/corvane.htm)
   install(FILES ${corvane_res}/corvane.htm DESTINATION ${CMAKE_INSTALL_DATADIR}/corvane)
 endif()
 
-# The desktop files only make sense with the programs they start.
-if(TARGET tessick)
+# The desktop files only make sense with the player they start.
+if(TARGET corvane)
   install(FILES ${corvane_res}/net.brandolin.corvane.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(DIRECTORY ${corvane_res}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 
-  # The installed entry starts tessick by its full path, so it works from any prefix, also
+  # The installed entry starts the player by its full path, so it works from any prefix, also
   # one outside the desktop's PATH. The prefix is known only at install time (--prefix).
   # A path with characters the entry would have to quote keeps the bare name.
   install(CODE "set(corvane_entry_source \"${corvane_res}/corvane.desktop\")
@@ -29,12 +29,12 @@ if(TARGET tessick)
     set(corvane_appdir \"${CMAKE_INSTALL_DATADIR}/applications\")")
   install(CODE [[
     cmake_path(ABSOLUTE_PATH corvane_bindir BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}" NORMALIZE
-               OUTPUT_VARIABLE corvane_tessick)
-    string(APPEND corvane_tessick "/tessick")
-    string(REPLACE "//" "/" corvane_tessick "${corvane_tessick}")
+               OUTPUT_VARIABLE corvane_player)
+    string(APPEND corvane_player "/corvane")
+    string(REPLACE "//" "/" corvane_player "${corvane_player}")
     file(READ "${corvane_entry_source}" corvane_entry)
-    if(corvane_tessick MATCHES "^[A-Za-z0-9_./+-]+$")
-      string(REPLACE "Exec=tessick " "Exec=${corvane_tessick} " corvane_entry "${corvane_entry}")
+    if(corvane_player MATCHES "^[A-Za-z0-9_./+-]+$")
+      string(REPLACE "Exec=corvane " "Exec=${corvane_player} " corvane_entry "${corvane_entry}")
     endif()
     file(WRITE "${corvane_entry_work}" "${corvane_entry}")
     cmake_path(ABSOLUTE_PATH corvane_appdir BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}" NORMALIZE

@@ -3,17 +3,18 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include "platform/exception.h"
+#include "platform/qt/exit_signals.h"
+#include "platform/qt/handover.h"
 #include "platform/qt/handover_channel.h"
 #include "platform/qt/settings.h"
+#include "platform/qt/text_to_play.h"
 #include "player/message_box.h"
 #include "player/player_dialog.h"
 #include "player/player_session.h"
@@ -21,8 +22,15 @@
 
 namespace {
 
-constexpr int kActivateTries = 40;
-constexpr int kActivateWaitMs = 250;
+// How long a second start waits for the running player's socket: 40 tries, 250 ms apart.
+constexpr int kReachTries = 40;
+constexpr int kReachWaitMs = 250;
+
+// The single-instance lock: one player per user, whichever installed copy runs. The uid keeps
+// users apart where the folder is the shared temporary one.
+QString LockFilePath() {
+    return UserRuntimeDirectory() + QStringLiteral("/corvane-%1.lock").arg(::getuid());
+}
 
 }  // namespace
 
@@ -34,16 +42,6 @@ QString CorvaneApp::ParseCommandLine(int argc, const char* const* argv, bool* fu
     return TextToPlayFromArguments(argc, argv, *fullScreen ? 2 : 1);
 }
 
-QString CorvaneApp::LockFilePath(const QString& executablePath) {
-    const QByteArray hash =
-        QCryptographicHash::hash(QDir::cleanPath(executablePath).toUtf8(), QCryptographicHash::Sha1)
-            .toHex()
-            .left(16);
-    // The uid keeps users apart where the folder is the shared temporary one.
-    return UserRuntimeDirectory() +
-           QStringLiteral("/corvane-%1-%2.lock").arg(::getuid()).arg(QString::fromLatin1(hash));
-}
-
 void CorvaneApp::InstallMessageBoxReporter() {
     CException::SetReporter([](const std::string& message, unsigned) {
         ShowMessageBox(nullptr, QString::fromStdString(message), QString(), BoxIcon::Exclamation);
@@ -51,24 +49,37 @@ void CorvaneApp::InstallMessageBoxReporter() {
     });
 }
 
-bool CorvaneApp::ActivateRunningPlayer() {
-    // The running player may still be starting: give it time to open its socket.
-    for (int attempt = 0; attempt < kActivateTries; ++attempt) {
-        if (SendHandOver(kHandOverActivate)) return true;
-        QThread::msleep(kActivateWaitMs);
+bool CorvaneApp::ReachRunningPlayer(const QString& text, QLockFile& lock) {
+    // The running player may still be starting (it holds the lock, its socket is not open
+    // yet): a request waits for it instead of getting lost.
+    for (int attempt = 0; attempt < kReachTries; ++attempt) {
+        const bool reached =
+            text.isEmpty() ? SendHandOver(kHandOverActivate) : HandOverToRunningPlayer(text);
+        if (reached) return true;
+        if (lock.tryLock(0)) return false;  // that player has ended: this one takes its place
+        QThread::msleep(kReachWaitMs);
     }
     return false;
 }
 
 int CorvaneApp::Run() {
-    QLockFile lock(LockFilePath(QCoreApplication::applicationFilePath()));
+    // The running player works in a folder of its own, and Save As and the window need the
+    // real file: a relative path means one in our working directory.
+    const QString text = TextToPlayWithAbsolutePath(textToPlay, QDir::currentPath());
+
+    QLockFile lock(LockFilePath());
     lock.setStaleLockTime(0);  // a lock is stale only when its process is gone
     // A lock that cannot be made at all (no writable runtime folder) does not stop the
     // player; only a lock held by a running player does.
-    const bool firstPlayer = lock.tryLock(0) || lock.error() != QLockFile::LockFailedError;
-    if (!firstPlayer && ActivateRunningPlayer()) return 0;  // this start's file is dropped
+    bool firstPlayer = lock.tryLock(0) || lock.error() != QLockFile::LockFailedError;
+    if (!firstPlayer) {
+        if (ReachRunningPlayer(text, lock)) return 0;
+        firstPlayer = lock.isLocked();
+    }
 
     InstallMessageBoxReporter();
+    // Outlives the folder, so a signal during its removal cannot cut that short.
+    ExitSignals exitSignals;
     QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/corvane-XXXXXX"));
     if (!folder.isValid()) {
         CMessageException(("Cannot create a temporary folder in " + QDir::tempPath()).toStdString())
@@ -77,19 +88,32 @@ int CorvaneApp::Run() {
     }
     const QString tempPath = folder.filePath(QStringLiteral("cvtemp.wav"));
 
-    PlayerSession session(tempPath);
-    PlayerDialog dialog(session);
-    HandOverServer server([&dialog](const QByteArray& request) {
+    // Listening before the slow part (the window, the first conversion), so a start or a
+    // hand-over from now on waits in the socket's queue until the window serves it. Requests
+    // are served from the event loop, which first runs once the window exists.
+    PlayerDialog* window = nullptr;
+    HandOverServer server([&window](const QByteArray& request) {
+        if (!window) return;
         if (request == kHandOverPlay) {
-            dialog.OnHandOver();
+            window->OnHandOver();
         } else if (request == kHandOverActivate) {
-            dialog.BringToFront();
+            window->BringToFront();
         }
     });
     // A second player (the first did not answer) leaves the socket to the first.
     if (firstPlayer) server.Listen();
 
-    dialog.SetStartPath(textToPlay);
+    PlayerSession session(tempPath);
+    PlayerDialog dialog(session);
+    window = &dialog;
+    // A request to end (logout, kill) closes the window as its close box does; boxes and
+    // dialogs open over it end with it.
+    QObject::connect(&exitSignals, &ExitSignals::Received, &dialog, [&dialog] {
+        dialog.accept();
+        QCoreApplication::exit(0);
+    });
+
+    dialog.SetStartPath(text);
     dialog.SetFullScreen(fullScreen);
     if (fullScreen) {
         dialog.showFullScreen();
@@ -98,6 +122,7 @@ int CorvaneApp::Run() {
     }
     dialog.OnInitDialog();
     dialog.exec();
+    window = nullptr;
     QFile::remove(tempPath);
     return 0;
 }

@@ -1,8 +1,10 @@
-// The player program: one player per user and executable, the settings, the private
-// folder for the temporary PCM file, the hand-over server and the player window.
+// The player program: one player per user, the settings, the private folder for the
+// temporary PCM file, the hand-over server and the player window.
 #pragma once
 
 #include <QString>
+
+class QLockFile;
 
 class CorvaneApp {
   public:
@@ -14,17 +16,17 @@ class CorvaneApp {
     // a first argument "--fullscreen" is taken as that option instead.
     static QString ParseCommandLine(int argc, const char* const* argv, bool* fullScreen);
 
-    // Runs the program inside an existing QApplication; returns the exit code.
+    // Runs the program inside an existing QApplication; returns the exit code. A relative
+    // path in the text to play means one in the current working directory.
     int Run();
 
-    // Name of the single-instance lock of the program at executablePath for this user.
-    static QString LockFilePath(const QString& executablePath);
     // Shows every reported error in a message box titled "Corvane".
     static void InstallMessageBoxReporter();
 
   private:
-    // Asks a running player to come to the front; false when none answered.
-    static bool ActivateRunningPlayer();
+    // A second start: hands text to the running player, or without a text only brings its
+    // window to the front. Returns false when this program has to be the player after all.
+    static bool ReachRunningPlayer(const QString& text, QLockFile& lock);
 
     QString textToPlay;
     bool fullScreen;

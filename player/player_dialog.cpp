@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
-#include "platform/qt/settings.h"
+#include "platform/qt/handover.h"
 #include "player/about_box.h"
 #include "player/dialog_scope.h"
 #include "player/message_box.h"
@@ -27,8 +27,7 @@
 namespace {
 
 constexpr int kTimerIntervalMs = 250;
-constexpr int32_t kSkipMs = 5000;             // Shift+Left and Shift+Right
-constexpr uint32_t kMaxAutoPlayLength = 259;  // characters before the terminating zero
+constexpr int32_t kSkipMs = 5000;  // Shift+Left and Shift+Right
 
 }  // namespace
 
@@ -361,23 +360,11 @@ void PlayerDialog::OnTap(int x, int y) {
 }
 
 void PlayerDialog::OnHandOver() {
-    QString text;
-    {
-        auto settings = OpenCorvaneSettings();  // re-read: the launcher has just written
-        const QString key = QStringLiteral("AutoPlay");
-        if (!settings->contains(key)) return;
-        const QVariant value = settings->value(key);
-        if (value.typeId() != QMetaType::QString) return;
-        text = value.toString();
-        const qsizetype zero = text.indexOf(QChar(u'\0'));
-        if (zero >= 0) text.truncate(zero);
-        if (static_cast<uint32_t>(text.size()) > kMaxAutoPlayLength) return;
-        settings->remove(key);
-        settings->sync();
-    }
+    const std::optional<QString> text = TakeAutoPlay();
+    if (!text) return;
     if (aboutBox) aboutBox->done(2);
     BringToFront();
-    session.HandOver(text);
+    session.HandOver(*text);
     if (pauseButton->isVisible()) pauseButton->setFocus();
 }
 

@@ -10,6 +10,7 @@
 #include "platform/exception.h"
 #include "platform/file.h"
 #include "platform/qt/settings.h"
+#include "platform/qt/text_to_play.h"
 #include "platform/wave_out.h"
 #include "player/trace.h"
 #include "sound/wave_converter.h"
@@ -71,16 +72,9 @@ bool BreaksFilter(const QString& ext) {
 
 PlayerSession::PlayerSession(QString tempPath, QObject* parent)
     : QObject(parent), tempPath(std::move(tempPath)) {
-    auto settings = OpenCorvaneSettings();
-    bool ok = false;
-    const uint close = settings->value(QStringLiteral("CloseOnFinish")).toUInt(&ok);
-    if (!ok) settings->setValue(QStringLiteral("CloseOnFinish"), 0);
-    closeOnFinish = ok && close != 0;
-    const double speed = settings->value(QStringLiteral("Speed")).toDouble(&ok) * 4;
-    if (ok && speed == std::floor(speed) && speed >= kMinQuarters && speed <= kMaxQuarters)
-        speedQuarters = static_cast<uint32_t>(speed);
-    const uint volume = settings->value(QStringLiteral("Volume")).toUInt(&ok);
-    if (ok && volume <= 100) ApplyVolumePercent(volume / 10 * 10);
+    closeOnFinish = ReadCloseOnFinish();
+    speedQuarters = static_cast<uint32_t>(ReadSpeed() * 4);
+    if (const std::optional<uint32_t> volume = ReadVolume()) ApplyVolumePercent(*volume / 10 * 10);
     volumePercent = ReadVolumePercent();
     display.volume = QStringLiteral("%1%").arg(volumePercent);
 }
@@ -113,20 +107,6 @@ void PlayerSession::Start(const QString& textToPlay) {
 
 void PlayerSession::Shutdown() {
     player.reset();
-}
-
-void PlayerSession::SplitDisplayTag(const QString& text, QString* path, QString* name) {
-    static const QString kTagStart = QStringLiteral("<cvnm:");
-    const qsizetype start = text.indexOf(kTagStart);
-    const qsizetype end = text.indexOf(QLatin1Char('>'));
-    if (start < 0 || end < 0) {
-        *path = text;
-        name->clear();
-        return;
-    }
-    const qsizetype nameStart = start + kTagStart.size();
-    *name = end > nameStart ? text.mid(nameStart, end - nameStart) : QString();
-    *path = text.left(start);
 }
 
 void PlayerSession::HandOver(const QString& text) {
@@ -306,7 +286,7 @@ void PlayerSession::SetSpeed(double speed) {
 void PlayerSession::ChooseSpeed(uint32_t quarters) {
     player->SetPlaybackRate(quarters * kQuarterRate);
     speedQuarters = quarters;
-    OpenCorvaneSettings()->setValue(QStringLiteral("Speed"), quarters / 4.0);
+    WriteSpeed(quarters / 4.0);
     ShowSpeed(quarters);
 }
 
@@ -337,7 +317,7 @@ void PlayerSession::VolumeUp() {
     volumePercent += 10;
     ApplyVolumePercent(volumePercent);
     ShowVolume();
-    OpenCorvaneSettings()->setValue(QStringLiteral("Volume"), volumePercent);
+    WriteVolume(volumePercent);
 }
 
 void PlayerSession::VolumeDown() {
@@ -345,7 +325,7 @@ void PlayerSession::VolumeDown() {
     volumePercent -= 10;
     ApplyVolumePercent(volumePercent);
     ShowVolume();
-    OpenCorvaneSettings()->setValue(QStringLiteral("Volume"), volumePercent);
+    WriteVolume(volumePercent);
 }
 
 void PlayerSession::Tick() {
@@ -376,7 +356,7 @@ void PlayerSession::Tick() {
 
 void PlayerSession::SetCloseOnFinish(bool on) {
     closeOnFinish = on;
-    OpenCorvaneSettings()->setValue(QStringLiteral("CloseOnFinish"), on ? 1 : 0);
+    WriteCloseOnFinish(on);
 }
 
 void PlayerSession::DialogOpened() {

@@ -118,8 +118,6 @@ class PlayerSession : public QObject {
     static uint32_t ReadVolumePercent();
     // Sets the output volume to percent (0 to 100) on both channels.
     static void ApplyVolumePercent(uint32_t percent);
-    // Splits "path<cvnm:name>" into path and name; text without a complete tag is the path.
-    static void SplitDisplayTag(const QString& text, QString* path, QString* name);
     // "mm:ss / mm:ss", or "h:mm:ss / h:mm:ss" once the recording reaches an hour; with
     // timeLeft the first is the time left, after a minus sign.
     static QString TimeText(uint32_t positionSeconds, uint32_t durationSeconds,

@@ -3,12 +3,10 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
 #include <QStandardPaths>
-#include <QStringList>
 
 #include "platform/qt/handover_client.h"
 
@@ -27,12 +25,6 @@ QString UserRuntimeDirectory() {
 QString HandOverSocketPath() {
     // The uid in the name keeps users apart where the folder is the shared temporary one.
     return UserRuntimeDirectory() + QStringLiteral("/corvane-%1.sock").arg(::getuid());
-}
-
-QString TextToPlayFromArguments(int argc, const char* const* argv, int first) {
-    QStringList parts;
-    for (int i = first; i < argc; ++i) parts << QFile::decodeName(argv[i]);
-    return parts.join(QLatin1Char(' '));
 }
 
 HandOverServer::HandOverServer(Handler handler, QObject* parent)

@@ -21,11 +21,6 @@ QString HandOverSocketPath();
 // The user's private runtime folder, or the temporary folder where there is none.
 QString UserRuntimeDirectory();
 
-// The text to play as the player and the launcher both form it from their arguments
-// argv[first...]: decoded as file names and joined by single blanks, so a path that the
-// caller did not quote arrives whole.
-QString TextToPlayFromArguments(int argc, const char* const* argv, int first);
-
 class HandOverServer : public QObject {
     Q_OBJECT
   public:

@@ -1,5 +1,19 @@
 #include "platform/qt/settings.h"
 
+#include <cmath>
+
+namespace {
+
+constexpr double kMinSpeed = 1.0;
+constexpr double kMaxSpeed = 3.0;
+constexpr double kSpeedStepsPerUnit = 4.0;  // steps of 0.25
+
+QString Key(const char* key) {
+    return QString::fromLatin1(key);
+}
+
+}  // namespace
+
 std::unique_ptr<QSettings> OpenCorvaneSettings() {
     auto settings =
         std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
@@ -7,4 +21,44 @@ std::unique_ptr<QSettings> OpenCorvaneSettings() {
     settings->sync();
     settings->beginGroup(QStringLiteral("1.0"));
     return settings;
+}
+
+bool ReadCloseOnFinish() {
+    const auto settings = OpenCorvaneSettings();
+    bool ok = false;
+    const uint value = settings->value(Key(kCloseOnFinishKey)).toUInt(&ok);
+    if (!ok) {
+        settings->setValue(Key(kCloseOnFinishKey), 0);
+        return false;
+    }
+    return value != 0;
+}
+
+void WriteCloseOnFinish(bool on) {
+    OpenCorvaneSettings()->setValue(Key(kCloseOnFinishKey), on ? 1 : 0);
+}
+
+std::optional<uint32_t> ReadVolume() {
+    bool ok = false;
+    const uint percent = OpenCorvaneSettings()->value(Key(kVolumeKey)).toUInt(&ok);
+    if (!ok || percent > 100) return std::nullopt;
+    return percent;
+}
+
+void WriteVolume(uint32_t percent) {
+    OpenCorvaneSettings()->setValue(Key(kVolumeKey), percent);
+}
+
+double ReadSpeed() {
+    bool ok = false;
+    const double rate = OpenCorvaneSettings()->value(Key(kSpeedKey)).toDouble(&ok);
+    const double steps = rate * kSpeedStepsPerUnit;
+    if (!ok || !(rate >= kMinSpeed && rate <= kMaxSpeed) || steps != std::floor(steps)) {
+        return kMinSpeed;
+    }
+    return rate;
+}
+
+void WriteSpeed(double rate) {
+    OpenCorvaneSettings()->setValue(Key(kSpeedKey), QString::number(rate));
 }

@@ -10,7 +10,7 @@ if(NOT result EQUAL 0)
 endif()
 
 set(root ${WORK_DIR}/stage${prefix})
-foreach(file bin/tessick share/applications/corvane.desktop
+foreach(file bin/corvane bin/tessick share/applications/corvane.desktop
         share/metainfo/net.brandolin.corvane.metainfo.xml
         share/icons/hicolor/48x48/apps/corvane.png share/icons/hicolor/scalable/apps/corvane.svg)
   if(NOT EXISTS ${root}/${file})
@@ -19,8 +19,10 @@ foreach(file bin/tessick share/applications/corvane.desktop
 endforeach()
 
 file(STRINGS ${root}/share/applications/corvane.desktop exec REGEX "^Exec=")
-if(NOT exec STREQUAL "Exec=${prefix}/bin/tessick %f")
-  message(FATAL_ERROR "the installed entry does not start the installed tessick: ${exec}")
+# Started from the applications menu the entry must open the window, and a file opened with
+# it must reach the running player: both are what the player itself does.
+if(NOT exec STREQUAL "Exec=${prefix}/bin/corvane %f")
+  message(FATAL_ERROR "the installed entry does not start the installed player: ${exec}")
 endif()
 execute_process(COMMAND ${DESKTOP_FILE_VALIDATE} ${root}/share/applications/corvane.desktop
                 RESULT_VARIABLE result)

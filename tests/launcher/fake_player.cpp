@@ -1,13 +1,13 @@
 // Stands in for the player on the receiving side of the hand-over, so the launcher can be
-// tested without a window or a sound device. It takes "AutoPlay" the way the player does
-// (re-read, at most 259 characters, removed and written back at once) and appends what it
-// received to a log.
+// tested without a window or a sound device. It takes "AutoPlay" through the player's own
+// routine and appends what it received to a log.
 //
-// fake_player LOG [--sleep-ms N] [--hold FILE] [--die-before-take] [--die-after-take]
+// fake_player LOG [--sleep-ms N] [--hold FILE] [--die-before-take] [--die-after-take] [--leave]
 //   --sleep-ms N        stay busy N ms after taking the text (the conversion), every request
 //   --hold FILE         after taking the first text, stay busy until FILE exists
 //   --die-before-take   end without an answer as soon as a request arrives
 //   --die-after-take    take the text, then end without an answer
+//   --leave             answer without taking the text (a player that cannot read it)
 //
 // Log records end with a NUL byte: the request line, a newline, then "=" and the text taken,
 // or "-" when there was none.
@@ -20,13 +20,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/qt/handover.h"
 #include "platform/qt/handover_channel.h"
-#include "platform/qt/settings.h"
 
 namespace {
-
-// The player reads "AutoPlay" into 260 characters including the terminating zero.
-constexpr qsizetype kMaxTextLength = 259;
 
 struct Options {
     QString log;
@@ -34,19 +31,8 @@ struct Options {
     QString hold;
     bool dieBeforeTake = false;
     bool dieAfterTake = false;
+    bool leave = false;
 };
-
-// The text of "AutoPlay", removed from the settings; null when absent or unreadable.
-QString TakeAutoPlay() {
-    const auto settings = OpenCorvaneSettings();
-    const QVariant value = settings->value(QStringLiteral("AutoPlay"));
-    if (value.typeId() != QMetaType::QString || value.toString().size() > kMaxTextLength) {
-        return {};
-    }
-    settings->remove(QStringLiteral("AutoPlay"));
-    settings->sync();
-    return value.toString();
-}
 
 void Append(const QString& path, const QByteArray& record) {
     QFile log(path);
@@ -72,6 +58,8 @@ int main(int argc, char** argv) {
             options.dieBeforeTake = true;
         } else if (arg == QLatin1String("--die-after-take")) {
             options.dieAfterTake = true;
+        } else if (arg == QLatin1String("--leave")) {
+            options.leave = true;
         } else {
             return 2;
         }
@@ -80,8 +68,9 @@ int main(int argc, char** argv) {
     bool first = true;
     HandOverServer server([&](const QByteArray& request) {
         if (options.dieBeforeTake) ::_exit(3);
-        const QString text = request == kHandOverPlay ? TakeAutoPlay() : QString();
-        Append(options.log, request + '\n' + (text.isNull() ? "-" : '=' + text.toUtf8()));
+        const std::optional<QString> text =
+            request == kHandOverPlay && !options.leave ? TakeAutoPlay() : std::nullopt;
+        Append(options.log, request + '\n' + (text ? '=' + text->toUtf8() : "-"));
         if (options.dieAfterTake) ::_exit(3);
         if (first && !options.hold.isEmpty()) {
             while (!QFileInfo::exists(options.hold)) QThread::msleep(10);

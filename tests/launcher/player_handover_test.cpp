@@ -1,6 +1,7 @@
-// End-to-end tests of the launcher with the real player: tessick hands recordings to a
-// corvane that runs offscreen with the null audio device, or starts one from its own folder.
-// Every test gives the programs their own runtime, settings and temporary folders. What the
+// End-to-end tests of the launcher and of the player as a program: tessick and second starts
+// of corvane hand recordings to a corvane that runs offscreen with the null audio device, or
+// tessick starts one from its own folder. Every test gives the programs their own runtime,
+// settings and temporary folders, and each program a working directory. What the
 // player shows and plays is read from its trace (CORVANE_TRACE, see player/trace.h); in that
 // mode it presses OK on its own message boxes, so an error waits for no one.
 #include <gtest/gtest.h>
@@ -16,12 +17,14 @@
 #include <QSettings>
 #include <QThread>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <vector>
 
+#include "platform/qt/settings.h"
 #include "tests/test_util.h"
 
 // Failures show texts as texts (found through the argument's namespace, so not in ours).
@@ -58,7 +61,8 @@ class PlayerHandOverTest : public ::testing::Test {
     }
 
     void SetUp() override {
-        root_ = QString::fromStdString(dir_.path().string());
+        // Canonical, as the programs see their working directories.
+        root_ = QDir(QString::fromStdString(dir_.path().string())).canonicalPath();
         for (const char* sub : {"run", "config", "tmp", "media"}) QDir(root_).mkpath(sub);
         QFile::setPermissions(Path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         env_ = QProcessEnvironment::systemEnvironment();
@@ -94,12 +98,12 @@ class PlayerHandOverTest : public ::testing::Test {
 
     // "CloseOnFinish" for the players started from now on.
     void SetCloseOnFinish(bool on) const {
-        QSettings(Conf(), QSettings::IniFormat).setValue("1.0/CloseOnFinish", on ? 1 : 0);
+        QSettings(Conf(), QSettings::IniFormat).setValue(Key(kCloseOnFinishKey), on ? 1 : 0);
     }
     std::optional<QString> AutoPlay() const {
         const QSettings settings(Conf(), QSettings::IniFormat);
-        if (!settings.contains("1.0/AutoPlay")) return std::nullopt;
-        return settings.value("1.0/AutoPlay").toString();
+        if (!settings.contains(Key(kAutoPlayKey))) return std::nullopt;
+        return settings.value(Key(kAutoPlayKey)).toString();
     }
 
     // A 16-bit mono 8000 Hz PCM recording (a quiet tone) of ms milliseconds at path.
@@ -113,24 +117,31 @@ class PlayerHandOverTest : public ::testing::Test {
         return path;
     }
 
-    QProcess* Start(const QString& program, const QStringList& args) {
+    // Starts program in workingDirectory (the test's root folder when empty).
+    QProcess* Start(const QString& program, const QStringList& args,
+                    const QString& workingDirectory = {}) {
         processes_.push_back(std::make_unique<QProcess>());
         QProcess* process = processes_.back().get();
         process->setProcessEnvironment(env_);
         process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->setWorkingDirectory(workingDirectory.isEmpty() ? root_ : workingDirectory);
         process->start(program, args);
         return process;
     }
     // Starts a player and waits until it serves the hand-over socket.
-    QProcess* StartPlayer(const QStringList& args = {}) {
-        QProcess* player = Start(kPlayer, args);
+    QProcess* StartPlayer(const QStringList& args = {}, const QString& workingDirectory = {}) {
+        QProcess* player = Start(kPlayer, args, workingDirectory);
         EXPECT_TRUE(WaitUntil([&] { return QFileInfo::exists(SocketPath()); }))
             << "the player does not listen";
         return player;
     }
-    QProcess* StartTessick(const QStringList& args) { return Start(kTessick, args); }
+    QProcess* StartTessick(const QStringList& args, const QString& workingDirectory = {}) {
+        return Start(kTessick, args, workingDirectory);
+    }
     // Runs tessick to its end, which must come in time and with exit code 0.
-    void RunTessick(const QStringList& args) { ExpectEndsWithZero(StartTessick(args), "tessick"); }
+    void RunTessick(const QStringList& args, const QString& workingDirectory = {}) {
+        ExpectEndsWithZero(StartTessick(args, workingDirectory), "tessick");
+    }
     static void ExpectEndsWithZero(QProcess* process, const char* what) {
         ASSERT_TRUE(process->waitForFinished(kHangLimitMs)) << what << " hung";
         EXPECT_EQ(process->exitStatus(), QProcess::NormalExit) << what << " crashed";
@@ -161,12 +172,15 @@ class PlayerHandOverTest : public ::testing::Test {
                QDir(Path("tmp")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty();
     }
 
+    QString SocketPath() const { return Path("run/corvane-%1.sock").arg(::getuid()); }
+
     static inline const QString kTessick = CORVANE_TESSICK;
     static inline const QString kPlayer = CORVANE_PLAYER;
 
   private:
+    // The programs' settings file, read and written from outside, and a key in it.
     QString Conf() const { return Path("config/Brandolin/Corvane.conf"); }
-    QString SocketPath() const { return Path("run/corvane-%1.sock").arg(::getuid()); }
+    static QString Key(const char* key) { return QStringLiteral("1.0/") + key; }
 
     testutil::TempDir dir_;
     QString root_;
@@ -181,7 +195,8 @@ TEST_F(PlayerHandOverTest, HandedOverFilePlaysUnderItsLabelAndAutoPlayIsGone) {
     const qsizetype before = Trace().size();
     const QString recording = MakeRecording(Path("media/greeting.wav"), 500);
 
-    ASSERT_NO_FATAL_FAILURE(RunTessick({recording + "<cvnm:Ann's call>"}));
+    // A path relative to tessick's working directory (the player's is another).
+    ASSERT_NO_FATAL_FAILURE(RunTessick({"greeting.wav<cvnm:Ann's call>"}, Path("media")));
     // tessick ends only once the player has converted the file and started it.
     EXPECT_EQ(TraceAfter(before),
               (QStringList{"open " + recording, "name Ann's call", "play"}));
@@ -210,13 +225,18 @@ TEST_F(PlayerHandOverTest, WithoutARunningPlayerTessickStartsOneThatPlaysTheFile
     EXPECT_TRUE(WaitUntil([&] { return NoPlayerLeft(); })) << "the started player did not end";
 }
 
-TEST_F(PlayerHandOverTest, PathsWithBlanksAndQuotesArriveExactly) {
+// Paths with blanks and quotation marks, and paths of any length the command line takes.
+TEST_F(PlayerHandOverTest, PathsWithBlanksAndQuotesAndOfAnyLengthArriveExactly) {
     QProcess* player = StartPlayer();
     ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
     const QString folder = Path("media/  Voice Mail \"2026\" ");
     QDir().mkpath(folder);
     const QString quoted = MakeRecording(folder + "/\"Bob\" said: it's  done .wav", 2000);
     const QString blanks = MakeRecording(Path("media/a b c.wav"), 2000);
+    const QString deep = Path("media/" + QString(150, 'd') + '/' + QString(150, 'e'));
+    QDir().mkpath(deep);
+    const QString longPath = MakeRecording(deep + "/long.wav", 2000);
+    ASSERT_GT(longPath.size(), 300);
 
     qsizetype before = Trace().size();
     ASSERT_NO_FATAL_FAILURE(RunTessick({quoted}));
@@ -228,6 +248,11 @@ TEST_F(PlayerHandOverTest, PathsWithBlanksAndQuotesArriveExactly) {
     ASSERT_NO_FATAL_FAILURE(RunTessick(blanks.split(' ')));
     EXPECT_EQ(TraceAfter(before),
               (QStringList{"stop", "open " + blanks, "name a b c.wav", "play"}));
+
+    before = Trace().size();
+    ASSERT_NO_FATAL_FAILURE(RunTessick({longPath}));
+    EXPECT_EQ(TraceAfter(before),
+              (QStringList{"stop", "open " + longPath, "name long.wav", "play"}));
     EXPECT_EQ(AutoPlay(), std::nullopt);
     EXPECT_TRUE(StillRunning(player));
 }
@@ -256,9 +281,8 @@ TEST_F(PlayerHandOverTest, RacingLaunchersEndWithTheLaterFilePlaying) {
     EXPECT_TRUE(StillRunning(player));
 }
 
-// What the player cannot convert it reports (its box is closed at once under the trace), and
-// a text too long to take it leaves alone; tessick ends as usual each time, and the player
-// goes on taking files.
+// What the player cannot convert it reports (its box is closed at once under the trace);
+// tessick ends as usual each time, and the player goes on taking files.
 TEST_F(PlayerHandOverTest, TextThePlayerCannotConvertIsReportedAndTessickEnds) {
     QProcess* player = StartPlayer();
     ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
@@ -277,12 +301,64 @@ TEST_F(PlayerHandOverTest, TextThePlayerCannotConvertIsReportedAndTessickEnds) {
                            "error Invalid wav header.", "open " + recording,
                            "name good.wav", "play"}));
     EXPECT_EQ(AutoPlay(), std::nullopt);
-
-    const qsizetype playing = Trace().size();
-    ASSERT_NO_FATAL_FAILURE(RunTessick({Path("media/" + QString(300, 'a') + ".wav")}));
-    EXPECT_EQ(Trace().size(), playing);
-    EXPECT_EQ(AutoPlay(), std::nullopt);
     EXPECT_TRUE(StillRunning(player));
+}
+
+// A second start hands its file to the running player as tessick does, whichever installed
+// copy of the player it is (one player per user), with a path relative to its own working
+// directory; without a file it only brings the running one to the front.
+TEST_F(PlayerHandOverTest, SecondStartHandsItsFileToTheRunningPlayer) {
+    QProcess* player = StartPlayer();
+    ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
+    const QString copy = Path("other/bin/corvane");
+    QDir().mkpath(Path("other/bin"));
+    ASSERT_TRUE(QFile::copy(kPlayer, copy));
+    const QString recording = MakeRecording(Path("media/second.wav"), 2000);
+
+    qsizetype before = Trace().size();
+    ExpectEndsWithZero(Start(copy, {"second.wav<cvnm:Second>"}, Path("media")), "second start");
+    EXPECT_EQ(TraceAfter(before),
+              (QStringList{"open " + recording, "name Second", "play"}));
+    EXPECT_EQ(AutoPlay(), std::nullopt);
+
+    before = Trace().size();
+    ExpectEndsWithZero(Start(kPlayer, {}), "second start without a file");
+    EXPECT_EQ(Trace().size(), before);
+    EXPECT_TRUE(StillRunning(player));
+}
+
+// A start that comes while the player is still starting (it holds the lock, but its socket
+// is not there yet) waits for the socket and then hands its file over.
+TEST_F(PlayerHandOverTest, AStartWhileThePlayerIsStartingIsNotLost) {
+    QProcess* player = StartPlayer();
+    ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
+    const QString recording = MakeRecording(Path("media/early.wav"), 2000);
+    const QString away = SocketPath() + ".away";
+    ASSERT_TRUE(QFile::rename(SocketPath(), away));
+
+    const qsizetype before = Trace().size();
+    QProcess* second = Start(kPlayer, {recording});
+    EXPECT_TRUE(StillRunning(second)) << "the second start did not wait";
+    ASSERT_TRUE(QFile::rename(away, SocketPath()));
+    ExpectEndsWithZero(second, "second start");
+    EXPECT_EQ(TraceAfter(before), (QStringList{"open " + recording, "name early.wav", "play"}));
+    EXPECT_TRUE(StillRunning(player));
+}
+
+// SIGTERM (logout, kill), SIGINT and SIGHUP end the player as its close box does: nothing is
+// left behind. The player's own relative path is made absolute at its start.
+TEST_F(PlayerHandOverTest, EndSignalsCloseThePlayerAndItsTemporaryFolderGoes) {
+    const QString recording = MakeRecording(Path("media/long.wav"), 60000);
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        const qsizetype before = Trace().size();
+        QProcess* player = StartPlayer({"long.wav"}, Path("media"));
+        ASSERT_TRUE(WaitUntil([&] { return TraceAfter(before).contains("play"); }));
+        EXPECT_EQ(TraceAfter(before).first(), "open " + recording);
+        EXPECT_FALSE(NoPlayerLeft());
+        ASSERT_EQ(::kill(static_cast<pid_t>(player->processId()), signalNumber), 0);
+        ExpectEndsWithZero(player, strsignal(signalNumber));
+        EXPECT_TRUE(NoPlayerLeft()) << strsignal(signalNumber);
+    }
 }
 
 }  // namespace

@@ -129,6 +129,11 @@ Strings SplitAtNul(const testutil::Bytes& bytes) {
     return records;
 }
 
+// text as tessick hands it on when it started in this program's working directory.
+std::string Here(const std::string& text) {
+    return fs::current_path().string() + '/' + text;
+}
+
 std::string Taken(const std::string& text) {
     return "CorvanePlay\n=" + text;
 }
@@ -203,12 +208,12 @@ class TessickTest : public ::testing::Test {
 
     static std::optional<std::string> AutoPlay() {
         const auto settings = OpenCorvaneSettings();
-        if (!settings->contains(QStringLiteral("AutoPlay"))) return std::nullopt;
-        return settings->value(QStringLiteral("AutoPlay")).toString().toStdString();
+        if (!settings->contains(kAutoPlayKey)) return std::nullopt;
+        return settings->value(kAutoPlayKey).toString().toStdString();
     }
     static void ClearAutoPlay() {
         const auto settings = OpenCorvaneSettings();
-        settings->remove(QStringLiteral("AutoPlay"));
+        settings->remove(kAutoPlayKey);
         settings->sync();
     }
 
@@ -217,7 +222,9 @@ class TessickTest : public ::testing::Test {
     std::unique_ptr<Process> player_;
 };
 
-TEST_F(TessickTest, HandsTheTextOverUnchangedAndLeavesNoAutoPlay) {
+// The text arrives as it was given, except that a relative path (the player works in a folder
+// of its own) is joined to tessick's working directory; the tag stays as it is.
+TEST_F(TessickTest, HandsTheTextOverWithOnlyARelativePathMadeAbsolute) {
     StartPlayer();
     const std::string quoted = "/home/ann/Voice Mail/msg \"from Bob\" it's.wav<cvnm:Bob's <call>";
     RunTessick({quoted});
@@ -226,10 +233,12 @@ TEST_F(TessickTest, HandsTheTextOverUnchangedAndLeavesNoAutoPlay) {
     RunTessick({"-platform", "offscreen", "-qmljsdebugger=port:9", "-reverse.wav<cvnm:Label>"});
     RunTessick({"@odd, name; #1 = ä\\x.wav"});
     RunTessick({"  two  blanks .wav "});
-    EXPECT_EQ(Records(),
-              (Strings{Taken(quoted),
-                       Taken("-platform offscreen -qmljsdebugger=port:9 -reverse.wav<cvnm:Label>"),
-                       Taken("@odd, name; #1 = ä\\x.wav"), Taken("  two  blanks .wav ")}));
+    EXPECT_EQ(
+        Records(),
+        (Strings{Taken(quoted),
+                 Taken(Here("-platform offscreen -qmljsdebugger=port:9 -reverse.wav"
+                            "<cvnm:Label>")),
+                 Taken(Here("@odd, name; #1 = ä\\x.wav")), Taken(Here("  two  blanks .wav "))}));
     EXPECT_EQ(AutoPlay(), std::nullopt);
     EXPECT_EQ(StartedPlayer(false), std::nullopt);
 }
@@ -241,12 +250,13 @@ TEST_F(TessickTest, WaitsUntilThePlayerHasDealtWithTheFile) {
     EXPECT_EQ(Records(), Strings{Taken("/tmp/a.wav")});
 }
 
-TEST_F(TessickTest, TextThePlayerCannotTakeIsNotLeftBehind) {
-    StartPlayer();
-    const std::string tooLong = std::string(300, 'a') + ".wav";
-    RunTessick({tooLong});
+// Left behind, the text would play at the next request that finds no text of its own.
+TEST_F(TessickTest, TextThePlayerDidNotTakeIsNotLeftBehind) {
+    StartPlayer({"--leave"});
+    RunTessick({"/tmp/left.wav"});
     EXPECT_EQ(Records(), Strings{kNothingTaken});
     EXPECT_EQ(AutoPlay(), std::nullopt);
+    EXPECT_EQ(StartedPlayer(false), std::nullopt);
 }
 
 TEST_F(TessickTest, WithoutATextDoesNothing) {
@@ -257,13 +267,13 @@ TEST_F(TessickTest, WithoutATextDoesNothing) {
     StartPlayer();
     RunTessick({});
     RunTessick({""});
-    RunTessick({"marker.wav"});
-    EXPECT_EQ(Records(), Strings{Taken("marker.wav")});
+    RunTessick({"/m/marker.wav"});
+    EXPECT_EQ(Records(), Strings{Taken("/m/marker.wav")});
 }
 
 TEST_F(TessickTest, StartsThePlayerWithTheTextWhenNoneRuns) {
     RunTessick({"-platform", "x \"y\".wav<cvnm:Name>"});
-    EXPECT_EQ(StartedPlayer(true), Strings{"-platform x \"y\".wav<cvnm:Name>"});
+    EXPECT_EQ(StartedPlayer(true), Strings{Here("-platform x \"y\".wav<cvnm:Name>")});
     EXPECT_EQ(AutoPlay(), std::nullopt);
 }
 
@@ -296,18 +306,18 @@ TEST_F(TessickTest, PlayerEndingAfterTakingTheTextEndsTessick) {
 TEST_F(TessickTest, RacingLaunchersHandOverTheLaterFile) {
     const std::string release = folder_.File("release");
     StartPlayer({"--hold", release});
-    auto busy = StartTessick({"first.wav"});
+    auto busy = StartTessick({"/m/first.wav"});
     ASSERT_TRUE(WaitFor([&] { return Records().size() == 1; }));
-    auto earlier = StartTessick({"earlier.wav"});
-    ASSERT_TRUE(WaitFor([] { return AutoPlay() == "earlier.wav"; }));
-    auto later = StartTessick({"later.wav"});
-    ASSERT_TRUE(WaitFor([] { return AutoPlay() == "later.wav"; }));
+    auto earlier = StartTessick({"/m/earlier.wav"});
+    ASSERT_TRUE(WaitFor([] { return AutoPlay() == "/m/earlier.wav"; }));
+    auto later = StartTessick({"/m/later.wav"});
+    ASSERT_TRUE(WaitFor([] { return AutoPlay() == "/m/later.wav"; }));
     testutil::WriteFile(release, {});
 
     EXPECT_EQ(busy->Wait(), 0);
     EXPECT_EQ(earlier->Wait(), 0);
     EXPECT_EQ(later->Wait(), 0);
-    EXPECT_EQ(Records(), (Strings{Taken("first.wav"), Taken("later.wav"), kNothingTaken}));
+    EXPECT_EQ(Records(), (Strings{Taken("/m/first.wav"), Taken("/m/later.wav"), kNothingTaken}));
     EXPECT_EQ(AutoPlay(), std::nullopt);
 }
 

@@ -112,7 +112,7 @@ TEST_F(SessionTest, SpeedStepsByQuartersBetweenOneAndThree) {
     EXPECT_EQ(session->Speed(), 3.0);
     session->StepSpeed(+1);  // already at 3x
     EXPECT_EQ(session->GetDisplay().speed, "x3");
-    EXPECT_EQ(OpenCorvaneSettings()->value("Speed").toDouble(), 3.0);
+    EXPECT_EQ(ReadSpeed(), 3.0);
 }
 
 TEST_F(SessionTest, VolumeReadsRoundedToTensStepsWithinBoundsAndIsRemembered) {
@@ -143,7 +143,7 @@ TEST_F(SessionTest, VolumeReadsRoundedToTensStepsWithinBoundsAndIsRemembered) {
     EXPECT_EQ(session->GetDisplay().volume, "50%");
 
     // The next start applies the stored volume, rounded down to tens.
-    OpenCorvaneSettings()->setValue("Volume", 47);
+    WriteVolume(47);
     Restart();
     EXPECT_EQ(session->VolumePercent(), 40u);
 }
@@ -175,7 +175,7 @@ TEST_F(SessionTest, EndOfPlaybackStopsAndAsksToCloseOnlyWithCloseOnFinish) {
     EXPECT_EQ(closes, 0);
 
     session->SetCloseOnFinish(true);
-    EXPECT_EQ(OpenCorvaneSettings()->value("CloseOnFinish").toInt(), 1);
+    EXPECT_TRUE(ReadCloseOnFinish());
     session->Play();
     ASSERT_TRUE(WaitUntil([&] {
         session->Tick();
@@ -259,26 +259,6 @@ TEST_F(SessionTest, AHandOverDuringAnErrorBoxKeepsItsOwnLabel) {
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(session->SourcePath(), Q(newer));
     EXPECT_EQ(session->GetDisplay().fileName, "Newer");
-}
-
-TEST_F(SessionTest, SplitsTheDisplayNameTag) {
-    struct Case {
-        QString text, path, name;
-    } cases[] = {
-        {"/m/a.wav<cvnm:Call from Ann>", "/m/a.wav", "Call from Ann"},
-        {"/m/a b.wav <cvnm:X>", "/m/a b.wav ", "X"},       // the blank stays in the path
-        {"/m/a.wav<cvnm:Ann", "/m/a.wav<cvnm:Ann", ""},    // no closing '>'
-        {"/m/a.wav<cvnm:Ann>rest", "/m/a.wav", "Ann"},     // after '>' is ignored
-        {"/m/x>y.wav<cvnm:Ann>", "/m/x>y.wav", ""},        // the first '>' comes first
-        {"/m/a.wav<CVNM:Ann>", "/m/a.wav<CVNM:Ann>", ""},  // letter case matters
-        {"\"/m/q.wav\"", "\"/m/q.wav\"", ""},              // quotation marks stay
-    };
-    for (const Case& c : cases) {
-        QString path, name;
-        PlayerSession::SplitDisplayTag(c.text, &path, &name);
-        EXPECT_EQ(path, c.path) << c.text.toStdString();
-        EXPECT_EQ(name, c.name) << c.text.toStdString();
-    }
 }
 
 TEST_F(SessionTest, SaveAsProposesTheNameBeforeTheLastDotAndGuardsThePlayersFiles) {

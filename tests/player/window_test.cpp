@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include "platform/qt/handover.h"
 #include "platform/qt/settings.h"
 #include "platform/wave_out.h"
 #include "player/about_box.h"
@@ -124,10 +125,10 @@ TEST_F(WindowTest, MenuCommandsCloseOnFinishUpdateAndHelp) {
     EXPECT_FALSE(item->isChecked());
     item->trigger();
     EXPECT_TRUE(item->isChecked());
-    EXPECT_EQ(OpenCorvaneSettings()->value("CloseOnFinish").toInt(), 1);
+    EXPECT_TRUE(ReadCloseOnFinish());
     item->trigger();
     EXPECT_FALSE(item->isChecked());
-    EXPECT_EQ(OpenCorvaneSettings()->value("CloseOnFinish").toInt(), 0);
+    EXPECT_FALSE(ReadCloseOnFinish());
 
     // This build has no update service: the user is told where updates come from.
     Command("checkForUpdate");
@@ -145,7 +146,7 @@ TEST_F(WindowTest, MenuCommandsCloseOnFinishUpdateAndHelp) {
 TEST_F(WindowTest, AHandOverClosesTheAboutBoxAndPlays) {
     Start();
     const std::string path = MakeWave("during.wav", 3000);
-    OpenCorvaneSettings()->setValue("AutoPlay", Q(path) + "<cvnm:Handed>");
+    StoreAutoPlay(Q(path) + "<cvnm:Handed>");
     bool sawBox = false;
     QTimer::singleShot(50, [&] {
         sawBox = qobject_cast<CAboutBox*>(QApplication::activeModalWidget()) != nullptr;
@@ -160,7 +161,7 @@ TEST_F(WindowTest, AHandOverClosesTheAboutBoxAndPlays) {
 // With Close On Finish, a recording that ends under the About box closes the window only
 // once the box is closed.
 TEST_F(WindowTest, CloseOnFinishWaitsForTheAboutBox) {
-    OpenCorvaneSettings()->setValue("CloseOnFinish", 1);
+    WriteCloseOnFinish(true);
     session = std::make_unique<PlayerSession>(TempPath());
     window = std::make_unique<PlayerDialog>(*session);
     Start(Q(MakeWave("short.wav", 300)));
