@@ -12,12 +12,6 @@ namespace {
 
 constexpr int kMaxLinks = 40;  // as the kernel follows at most
 
-[[noreturn]] void ThrowFileError(int reason, const std::string& path, const std::string& what) {
-    auto* error = new CFileException;
-    error->Set(reason, path, what);
-    throw error;
-}
-
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
@@ -37,11 +31,11 @@ std::string FollowLinks(std::string path) {
         const ssize_t n = ::readlink(path.c_str(), text, sizeof text);
         if (n < 0) return path;  // not a link, or missing: the later steps say why
         if (static_cast<size_t>(n) == sizeof text)
-            ThrowFileError(ENAMETOOLONG, path, "Cannot open");
+            ThrowFileException(ENAMETOOLONG, path, "Cannot open");
         const std::string link(text, static_cast<size_t>(n));
-        path = link.front() == '/' ? link : FolderOf(path) + "/" + link;
+        path = link.starts_with('/') ? link : FolderOf(path) + "/" + link;
     }
-    ThrowFileError(ELOOP, path, "Cannot open");
+    ThrowFileException(ELOOP, path, "Cannot open");
 }
 
 }  // namespace
@@ -49,8 +43,9 @@ std::string FollowLinks(std::string path) {
 FileReplacer::FileReplacer(const std::string& target) : target_(FollowLinks(target)) {
     struct stat existing {};
     const bool exists = ::stat(target_.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) ThrowFileError(EISDIR, target_, "Cannot create");
-    if (exists && !S_ISREG(existing.st_mode)) ThrowFileError(EINVAL, target_, "Not a regular file");
+    if (exists && S_ISDIR(existing.st_mode)) ThrowFileException(EISDIR, target_, "Cannot create");
+    if (exists && !S_ISREG(existing.st_mode))
+        ThrowFileException(EINVAL, target_, "Not a regular file");
     // An existing target's contents may be private: the scratch file starts private and is
     // opened up to the target's mode only then, so nobody can open it in between.
     scratch_.emplace(FolderOf(target_), NameOf(target_), exists ? 0600 : 0666);

@@ -165,9 +165,7 @@ ScratchFile::ScratchFile(const std::string& folder, const std::string& name, mod
     }
     if (fd_ < 0) {
         slot_->store(nullptr);
-        auto* error = new CFileException;
-        error->Set(reason, folder.empty() ? "." : folder, "Cannot create a file in");
-        throw error;
+        ThrowFileException(reason, folder.empty() ? "." : folder, "Cannot create a file in");
     }
 }
 
@@ -193,15 +191,8 @@ void ScratchFile::Remove() {
 }
 
 void ScratchFile::RenameOver(const std::string& target) {
-    if (::fsync(fd_) != 0) {
-        auto* error = new CFileException;
-        error->Set(errno, path_, "Cannot write");
-        throw error;
-    }
-    if (::rename(path_.c_str(), target.c_str()) != 0) {
-        auto* error = new CFileException;
-        error->Set(errno, target, "Cannot create");
-        throw error;
-    }
+    if (::fsync(fd_) != 0) ThrowFileException(errno, path_, "Cannot write");
+    if (::rename(path_.c_str(), target.c_str()) != 0)
+        ThrowFileException(errno, target, "Cannot create");
     Forget();
 }
