@@ -38,9 +38,13 @@ constexpr const char* kHelpEnd =
 
 enum Option { kHelpOption = 'h', kJobs = 'j', kVersion = 256, kVerbose, kInfo, kPlay, kOutputDir };
 
+void PrintUsage(std::FILE* to, bool canPlay) {
+    std::fputs(kUsage, to);
+    if (canPlay) std::fputs(kPlayUsage, to);
+}
+
 int Usage(bool canPlay) {
-    std::fputs(kUsage, stderr);
-    if (canPlay) std::fputs(kPlayUsage, stderr);
+    PrintUsage(stderr, canPlay);
     return 2;
 }
 
@@ -73,8 +77,7 @@ int RunCommandLine(int argc, char** argv, const TerminalPlayer& play) {
     for (int c; (c = ::getopt_long(argc, argv, "hj:", kOptions, nullptr)) != -1;) {
         switch (c) {
             case kHelpOption:
-                std::fputs(kUsage, stdout);
-                if (canPlay) std::fputs(kPlayUsage, stdout);
+                PrintUsage(stdout, canPlay);
                 std::fputs(kHelp, stdout);
                 if (canPlay) std::fputs(kPlayHelp, stdout);
                 std::fputs(kHelpEnd, stdout);
