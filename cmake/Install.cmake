@@ -1,6 +1,7 @@
 # Install layout (GNU standard directories under CMAKE_INSTALL_PREFIX): the programs in bin/,
-# the help page the player opens in share/corvane/, and the desktop integration (menu entry
-# and file handler, AppStream metadata, icons) where desktops look for them.
+# the converter's manual page in share/man/man1/, the help page the player opens in
+# share/corvane/, and the desktop integration (menu entry and file handler, AppStream
+# metadata, icons) where desktops look for them.
 include(GNUInstallDirs)
 
 foreach(program corvane tessick corvane-convert)
@@ -8,6 +9,10 @@ foreach(program corvane tessick corvane-convert)
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
 endforeach()
+
+if(TARGET corvane-convert)
+  install(FILES ${CMAKE_SOURCE_DIR}/convert/corvane-convert.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 
 set(corvane_res ${CMAKE_SOURCE_DIR}/player/res)
 if(EXISTS ${corvane_res}/corvane.htm)

@@ -115,11 +115,14 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error,
     return true;
 }
 
-void CFile::Throw(const std::string& what) const {
-    const int osError = errno;
+void ThrowFileException(int osError, const std::string& path, const std::string& what) {
     auto* e = new CFileException;
-    e->Set(osError, path_, what);
+    e->Set(osError, path, what);
     throw e;
+}
+
+void CFile::Throw(const std::string& what) const {
+    ThrowFileException(errno, path_, what);
 }
 
 size_t CFile::Read(void* buffer, size_t count) {

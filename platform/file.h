@@ -40,6 +40,9 @@ class CFileException : public CException {
     std::string what_;
 };
 
+// Throws a new CFileException* for the operation what on path, failed with osError.
+[[noreturn]] void ThrowFileException(int osError, const std::string& path, const std::string& what);
+
 // True when both paths name the same existing file (after links): same device and inode.
 bool IsSameExistingFile(const std::string& a, const std::string& b);
 

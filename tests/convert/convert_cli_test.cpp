@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
+#include "convert/batch.h"
 #include "tests/test_util.h"
 
 using namespace testutil;
@@ -15,10 +22,14 @@ struct Result {
     std::string output;  // stdout and stderr together
 };
 
-// Runs the converter; environment is put before the command ("NAME=value ").
-Result RunConvert(const std::string& arguments, const std::string& environment = "") {
+const std::string kConverter = std::string(CORVANE_BIN_DIR) + "/corvane-convert";
+
+// Runs the converter through the shell; environment is put before the command ("NAME=value ",
+// "cd DIR && "). The output is stdout, and stderr too unless withStderr is false.
+Result RunConvert(const std::string& arguments, const std::string& environment = "",
+                  bool withStderr = true) {
     const std::string command =
-        environment + std::string(CORVANE_BIN_DIR) + "/corvane-convert " + arguments + " 2>&1";
+        environment + kConverter + " " + arguments + (withStderr ? " 2>&1" : " 2>/dev/null");
     FILE* pipe = ::popen(command.c_str(), "r");
     Result r{-1, ""};
     char buffer[256];
@@ -39,6 +50,57 @@ Bytes MuLawFile() {
     f.blockAlign = 1;
     f.bitsPerSample = 8;
     return Wave(f, Bytes(8000, 0x80));
+}
+
+// A G.729 file whose header announces no data, followed by 64 MB of frames that are not on
+// the disk: its conversion takes long enough to be interrupted.
+void WriteSlowSource(const std::string& path) {
+    Format f;
+    f.formatTag = FormatTag::G729;
+    f.byteRate = 1000;
+    f.blockAlign = 10;
+    f.bitsPerSample = 0;
+    WriteFile(path, Wave(f, {}));
+    std::filesystem::resize_file(path, 44 + (64 << 20));
+}
+
+size_t ScratchFilesIn(const std::filesystem::path& folder) {
+    size_t n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        n += entry.path().filename().string().find(".corvane-part-") != std::string::npos;
+    return n;
+}
+
+// Starts the converter with the three ending signals at their default action, whatever the
+// test runner set for them.
+pid_t StartConvert(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv{const_cast<char*>(kConverter.c_str())};
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, s);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    pid_t pid = -1;
+    posix_spawn(&pid, kConverter.c_str(), nullptr, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    return pid;
+}
+
+// The wait status; a process still running after 20 s is killed.
+int Ended(pid_t pid) {
+    int status = 0;
+    for (int i = 0; i < 2000; ++i) {
+        if (::waitpid(pid, &status, WNOHANG) == pid) return status;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return status;
 }
 
 }  // namespace
@@ -112,8 +174,172 @@ TEST(ConvertCli, AFailedConversionLeavesAnExistingOutputAsItWas) {
     // Nothing else is left in the folder.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 
-    // A successful conversion replaces it.
+    // A successful conversion replaces it, also through a link, and keeps its mode.
     WriteFile(dir.File("in.wav"), MuLawFile());
-    ASSERT_EQ(RunConvert(Quote(dir.File("in.wav")) + " " + Quote(dir.File("out.wav"))).status, 0);
+    ::chmod(dir.File("out.wav").c_str(), 0600);
+    std::filesystem::create_symlink("out.wav", dir.File("link.wav"));
+    ASSERT_EQ(RunConvert(Quote(dir.File("in.wav")) + " " + Quote(dir.File("link.wav"))).status, 0);
     EXPECT_EQ(ReadPcm(dir.File("out.wav")).samples.size(), 8000u);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.wav")));
+    struct stat st {};
+    ::stat(dir.File("out.wav").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(ConvertCli, AnUnwritableFolderLeavesAWritableOutputAsItWas) {
+    TempDir dir;
+    WriteFile(dir.File("in.wav"), MuLawFile());
+    WriteFile(dir.File("bad.wav"), Bytes{'R', 'I', 'F', 'F', 0, 0});
+    std::filesystem::create_directory(dir.path() / "locked");
+    const std::string output = dir.File("locked/out.wav");
+    const Bytes previous{'o', 'l', 'd'};
+    WriteFile(output, previous);
+    ::chmod(output.c_str(), 0666);
+    // The superuser writes anywhere: the converter then runs as nobody, who cannot write the
+    // folder (the superuser's, mode 755).
+    const bool root = ::geteuid() == 0;
+    const std::string as = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    if (!root) ::chmod(dir.File("locked").c_str(), 0555);
+    for (const char* source : {"bad.wav", "in.wav"}) {
+        const Result r = RunConvert(Quote(dir.File(source)) + " " + Quote(output), as);
+        EXPECT_EQ(r.status, 1) << source;
+        EXPECT_NE(r.output.find("Permission denied"), std::string::npos) << r.output;
+        EXPECT_EQ(ReadFile(output), previous) << source;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "locked"), {}), 1);
+    }
+    ::chmod(dir.File("locked").c_str(), 0755);
+}
+
+TEST(ConvertCli, ASignalLeavesTheOutputAndNoScratchFile) {
+    TempDir dir;
+    WriteSlowSource(dir.File("slow.wav"));
+    WriteSlowSource(dir.File("slow2.wav"));
+    std::filesystem::create_directory(dir.path() / "batch");
+    const std::string output = dir.File("out.wav");
+    const Bytes previous = MuLawFile();
+    WriteFile(output, previous);
+    struct Case {
+        int signal;
+        std::vector<std::string> arguments;
+        std::filesystem::path folder;  // where the scratch files appear
+        size_t conversions;
+    };
+    const Case cases[] = {
+        {SIGTERM, {dir.File("slow.wav"), output}, dir.path(), 1},
+        {SIGHUP, {dir.File("slow.wav"), output}, dir.path(), 1},
+        // Two conversions at once in batch mode.
+        {SIGINT,
+         {"--output-dir", dir.File("batch"), "-j", "2", dir.File("slow.wav"),
+          dir.File("slow2.wav")},
+         dir.path() / "batch",
+         2},
+    };
+    for (const Case& c : cases) {
+        const pid_t pid = StartConvert(c.arguments);
+        ASSERT_GT(pid, 0);
+        for (int i = 0; i < 2000 && ScratchFilesIn(c.folder) < c.conversions; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(ScratchFilesIn(c.folder), c.conversions) << strsignal(c.signal);
+        ::kill(pid, c.signal);
+        const int status = Ended(pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << strsignal(c.signal);
+        EXPECT_EQ(ReadFile(output), previous);
+        EXPECT_EQ(ScratchFilesIn(dir.path()) + ScratchFilesIn(dir.path() / "batch"), 0u)
+            << strsignal(c.signal);
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "batch"));
+    }
+}
+
+TEST(ConvertCli, WritesTheCompleteFileToAPipeOrAFifo) {
+    TempDir dir;
+    WriteFile(dir.File("in.wav"), MuLawFile());
+    ASSERT_EQ(RunConvert(Quote(dir.File("in.wav")) + " " + Quote(dir.File("file.wav"))).status, 0);
+    const Bytes expected = ReadFile(dir.File("file.wav"));
+    const std::string in = dir.File("in.wav");
+
+    Result r = RunConvert(Quote(in) + " -", "cd " + Quote(dir.File("")) + " && ", false);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Bytes(r.output.begin(), r.output.end()), expected);
+
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    r = RunConvert(Quote(in) + " " + Quote(dir.File("fifo")) + " & cat " + Quote(dir.File("fifo")),
+                   "", false);
+    EXPECT_EQ(Bytes(r.output.begin(), r.output.end()), expected);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
+}
+
+TEST(ConvertCli, BatchConvertsEverySourceIntoTheFolderAndReportsEachFailure) {
+    EXPECT_EQ(BatchOutputName("calls/msg.gsm"), "msg.wav");
+    EXPECT_EQ(BatchOutputName("note"), "note.wav");
+    EXPECT_EQ(BatchOutputName("a.b.WAV"), "a.b.wav");
+
+    TempDir dir;
+    for (const char* folder : {"in", "other", "out"})
+        std::filesystem::create_directory(dir.path() / folder);
+    WriteFile(dir.File("in/msg.gsm"), Bytes(33 * 5, 0));
+    WriteFile(dir.File("in/note"), MuLawFile());
+    WriteFile(dir.File("in/bad.wav"), Bytes{'R', 'I', 'F'});
+    WriteFile(dir.File("other/note.wav"), MuLawFile());
+    const std::string out = Quote(dir.File("out"));
+
+    // Clashes are refused before anything is converted.
+    Result r = RunConvert("--output-dir " + out + " " + Quote(dir.File("in/note")) + " " +
+                          Quote(dir.File("in/msg.gsm")) + " " + Quote(dir.File("other/note.wav")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "corvane-convert: " + dir.File("other/note.wav") +
+                            ": Same output name as \"" + dir.File("in/note") + "\".\n");
+    WriteFile(dir.File("out/own.wav"), MuLawFile());
+    r = RunConvert("--output-dir " + out + " " + Quote(dir.File("out/own.wav")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("own source"), std::string::npos) << r.output;
+    std::filesystem::remove(dir.File("out/own.wav"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "out"));
+
+    r = RunConvert("--output-dir " + out + " -j 2 " + Quote(dir.File("in/msg.gsm")) + " " +
+                   Quote(dir.File("in/bad.wav")) + " " + Quote(dir.File("in/note")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "corvane-convert: " + dir.File("in/bad.wav") + ": Invalid wav header.\n");
+    // The same bytes as one conversion at a time.
+    for (const char* name : {"msg", "note"}) {
+        const std::string source =
+            dir.File(std::string("in/") + name + (name[0] == 'm' ? ".gsm" : ""));
+        ASSERT_EQ(RunConvert(Quote(source) + " " + Quote(dir.File("single.wav"))).status, 0);
+        EXPECT_EQ(ReadFile(dir.File(std::string("out/") + name + ".wav")),
+                  ReadFile(dir.File("single.wav")))
+            << name;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "out"), {}), 2);
+}
+
+TEST(ConvertCli, HelpVersionAndTheEndOfOptions) {
+    Result r = RunConvert("--help", "", false);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output.rfind("usage: corvane-convert", 0), 0u) << r.output;
+    EXPECT_NE(r.output.find("--output-dir DIR"), std::string::npos);
+    r = RunConvert("--version", "", false);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output.rfind("corvane-convert ", 0), 0u) << r.output;
+
+    TempDir dir;
+    WriteFile(dir.File("-dash.wav"), MuLawFile());
+    const std::string cd = "cd " + Quote(dir.File("")) + " && ";
+    EXPECT_EQ(RunConvert("-dash.wav out.wav", cd).status, 2);
+    EXPECT_EQ(RunConvert("-- -dash.wav out.wav", cd).status, 0);
+    EXPECT_EQ(ReadPcm(dir.File("out.wav")).samples.size(), 8000u);
+}
+
+TEST(ConvertCli, InfoReportsOutOfMemoryForAHugeFmtChunk) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
+#endif
+    TempDir dir;
+    Bytes header = MuLawFile();
+    header.resize(36);
+    const uint32_t fmtSize = 16 + 300'000'000;  // the extension's bytes are in the file
+    for (int i = 0; i < 4; ++i) header[16 + i] = static_cast<uint8_t>(fmtSize >> (8 * i));
+    WriteFile(dir.File("huge.wav"), header);
+    std::filesystem::resize_file(dir.File("huge.wav"), 36 + fmtSize);
+    const Result r = RunConvert("--info " + Quote(dir.File("huge.wav")), "ulimit -v 200000; ");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "corvane-convert: " + dir.File("huge.wav") + ": Out of memory.\n");
 }

@@ -1,0 +1,128 @@
+#include "convert/command_line.h"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "convert/batch.h"
+#include "platform/file.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: corvane-convert [--verbose] SOURCE OUTPUT\n"
+    "       corvane-convert [--verbose] --output-dir DIR [-j N] SOURCE...\n"
+    "       corvane-convert --info SOURCE\n";
+constexpr const char* kPlayUsage = "       corvane-convert --play SOURCE\n";
+constexpr const char* kHelp =
+    "\n"
+    "Converts recorded voice messages into 16-bit PCM WAVE files (linear PCM is copied).\n"
+    "\n"
+    "  SOURCE OUTPUT            write SOURCE as OUTPUT; OUTPUT - is standard output\n"
+    "  --output-dir DIR         write each SOURCE as DIR/NAME.wav\n"
+    "  -j N, --jobs N           convert N files at a time (default: the number of cores)\n"
+    "  --verbose                describe each file written\n"
+    "  --info SOURCE            print the header fields and the encoding's name\n";
+constexpr const char* kPlayHelp =
+    "  --play SOURCE            play SOURCE in the terminal (Ctrl+C stops)\n";
+constexpr const char* kHelpEnd =
+    "  --help, --version        print this text or the version\n"
+    "  --                       end of options (for a SOURCE that starts with -)\n"
+    "\n"
+    "Exit status: 0 done, 1 a conversion failed, 2 wrong usage.\n";
+
+enum Option { kHelpOption = 'h', kJobs = 'j', kVersion = 256, kVerbose, kInfo, kPlay, kOutputDir };
+
+void PrintUsage(std::FILE* to, bool canPlay) {
+    std::fputs(kUsage, to);
+    if (canPlay) std::fputs(kPlayUsage, to);
+}
+
+int Usage(bool canPlay) {
+    PrintUsage(stderr, canPlay);
+    return 2;
+}
+
+// A positive count, or 0 for anything else.
+unsigned ParseJobs(const char* text) {
+    char* end = nullptr;
+    const unsigned long n = std::strtoul(text, &end, 10);
+    if (*text < '0' || *text > '9' || *end != '\0' || n > 65535) return 0;
+    return static_cast<unsigned>(n);
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv, const TerminalPlayer& play) {
+    static const option kOptions[] = {
+        {"help", no_argument, nullptr, kHelpOption},
+        {"version", no_argument, nullptr, kVersion},
+        {"verbose", no_argument, nullptr, kVerbose},
+        {"info", no_argument, nullptr, kInfo},
+        {"play", no_argument, nullptr, kPlay},
+        {"output-dir", required_argument, nullptr, kOutputDir},
+        {"jobs", required_argument, nullptr, kJobs},
+        {nullptr, 0, nullptr, 0},
+    };
+    const bool canPlay = static_cast<bool>(play);
+    argv[0] = const_cast<char*>("corvane-convert");  // the name getopt's messages start with
+    bool verbose = false, info = false, playing = false, batch = false;
+    std::string folder;
+    unsigned jobs = 0;
+    for (int c; (c = ::getopt_long(argc, argv, "hj:", kOptions, nullptr)) != -1;) {
+        switch (c) {
+            case kHelpOption:
+                PrintUsage(stdout, canPlay);
+                std::fputs(kHelp, stdout);
+                if (canPlay) std::fputs(kPlayHelp, stdout);
+                std::fputs(kHelpEnd, stdout);
+                return 0;
+            case kVersion:
+                std::puts("corvane-convert " CORVANE_VERSION);
+                return 0;
+            case kVerbose:
+                verbose = true;
+                break;
+            case kInfo:
+                info = true;
+                break;
+            case kPlay:
+                playing = true;
+                break;
+            case kOutputDir:
+                batch = true;
+                folder = optarg;
+                break;
+            case kJobs:
+                if ((jobs = ParseJobs(optarg)) == 0) return Usage(canPlay);
+                break;
+            default:
+                return Usage(canPlay);
+        }
+    }
+    const std::vector<std::string> operands(argv + optind, argv + argc);
+    if (info + playing + batch > 1 || (jobs && !batch) || (verbose && (info || playing)))
+        return Usage(canPlay);
+    if (info && operands.size() == 1) return ShowInfo(operands[0]);
+    if (playing && canPlay && operands.size() == 1) return PlaySource(operands[0], play);
+    if (batch && !operands.empty()) {
+        if (jobs == 0) jobs = std::max(1u, std::thread::hardware_concurrency());
+        return ConvertBatch(folder, operands, jobs, verbose);
+    }
+    if (info || playing || batch || operands.size() != 2) return Usage(canPlay);
+
+    const std::string& source = operands[0];
+    const std::string& output = operands[1];
+    if (output != "-" && IsSameExistingFile(source, output)) return Fail(source, kOwnSource);
+    std::string summary;
+    if (const ExceptionPtr error = ConvertOne(source, output, verbose ? &summary : nullptr))
+        return Fail(source, error->Message());
+    // Beside a WAVE file on standard output, the description goes to stderr.
+    std::fputs(summary.c_str(), output == "-" ? stderr : stdout);
+    return 0;
+}

@@ -1,0 +1,155 @@
+#include "convert/commands.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/scratch_file.h"
+#include "sound/convert_file.h"
+#include "sound/wave_converter.h"
+
+namespace {
+
+constexpr size_t kCopyUnit = 64 * 1024;
+
+std::string TemporaryFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder && *folder ? folder : "/tmp";
+}
+
+std::string NameOf(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+// Standard output, a FIFO or a device: written from the start, never sought or replaced.
+bool IsStream(const std::string& output) {
+    struct stat st {};
+    return output == "-" ||
+           (::stat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode));
+}
+
+void CopyAll(const ScratchFile& from, int out, const std::string& outputName) {
+    std::vector<char> buffer(kCopyUnit);
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(from.Descriptor(), buffer.data(), buffer.size(), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ThrowFileException(errno, from.Path(), "Cannot read");
+        if (n == 0) return;
+        for (ssize_t written = 0; written < n;) {
+            const ssize_t w =
+                ::write(out, buffer.data() + written, static_cast<size_t>(n - written));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) ThrowFileException(errno, outputName, "Cannot write");
+            written += w;
+        }
+        at += n;
+    }
+}
+
+// The header's sizes are known only at the end, so the whole file is made in a scratch file
+// first; its name is removed before the copy starts, so nothing can be left behind then.
+Conversion ConvertToStream(const std::string& source, const std::string& output) {
+    ScratchFile scratch(TemporaryFolder(), NameOf(source), 0600);
+    const Conversion done = ConvertFile(source, scratch.Path());
+    scratch.Remove();
+    const bool standard = output == "-";
+    const int out = standard ? STDOUT_FILENO : ::open(output.c_str(), O_WRONLY | O_CLOEXEC);
+    if (out < 0) ThrowFileException(errno, output, "Cannot open");
+    ExceptionPtr error = CatchException([&] { CopyAll(scratch, out, output); });
+    if (!standard && ::close(out) != 0 && !error) ThrowFileException(errno, output, "Cannot write");
+    if (error) throw error.release();
+    return done;
+}
+
+std::string Summary(const Conversion& done, const std::string& output) {
+    const WaveHeader& written = done.output;
+    const uint32_t frame = written.blockAlign ? written.blockAlign : 1;
+    const uint64_t frames = written.dataSize / frame;
+    const double seconds =
+        written.sampleRate ? static_cast<double>(frames) / written.sampleRate : 0.0;
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "read %s, wrote %u channel(s), %u Hz, %u-bit, %llu samples per channel, %.2f s "
+                  "to ",
+                  WaveConverter::EncodingName(done.sourceFormat), written.channels,
+                  written.sampleRate, written.bitsPerSample,
+                  static_cast<unsigned long long>(frames), seconds);
+    return line + output + "\n";
+}
+
+std::string TagText(const WaveHeader::Tag& tag) {
+    std::string text;
+    for (char c : tag) text += (c >= 0x20 && c < 0x7F) ? c : '?';
+    return text;
+}
+
+void PrintHeader(const WaveHeader& h, bool rawGsm) {
+    std::printf("encoding:        %s (format tag 0x%X)%s\n",
+                WaveConverter::EncodingName(h.formatTag), static_cast<unsigned>(h.formatTag),
+                rawGsm ? ", raw GSM file" : "");
+    if (rawGsm) return;
+    std::printf("riff:            %s, size %u, form %s\n", TagText(h.riffTag).c_str(), h.riffSize,
+                TagText(h.waveTag).c_str());
+    std::printf("fmt size:        %u (%zu extension bytes)\n", h.fmtSize, h.fmtExtra.size());
+    std::printf("channels:        %u\n", h.channels);
+    std::printf("sample rate:     %u Hz\n", h.sampleRate);
+    std::printf("byte rate:       %u\n", h.byteRate);
+    std::printf("block align:     %u\n", h.blockAlign);
+    std::printf("bits per sample: %u\n", h.bitsPerSample);
+    std::printf("data size:       %u\n", h.dataSize);
+}
+
+}  // namespace
+
+std::string ErrorLine(const std::string& name, const std::string& message) {
+    return "corvane-convert: " + name + ": " + message + "\n";
+}
+
+int Fail(const std::string& name, const std::string& message) {
+    const std::string line = ErrorLine(name, message);
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    return 1;
+}
+
+ExceptionPtr ConvertOne(const std::string& source, const std::string& output,
+                        std::string* summary) {
+    return CatchException([&] {
+        const Conversion done =
+            IsStream(output) ? ConvertToStream(source, output) : ConvertReplacing(source, output);
+        if (summary) *summary = Summary(done, output);
+    });
+}
+
+int ShowInfo(const std::string& source) {
+    const ExceptionPtr error = CatchException([&] {
+        CFile file;
+        auto openError = std::make_unique<CFileException>();
+        if (!file.Open(source, CFile::modeRead, openError.get(), true)) throw openError.release();
+        WaveHeader header;
+        const bool raw = WaveConverter::IsRawGsmPath(source);
+        if (raw) {
+            header.formatTag = FormatTag::Gsm610;
+        } else if (!header.ReadHeader(file)) {
+            throw new CMessageException("Invalid wav header.");
+        }
+        PrintHeader(header, raw);
+    });
+    return error ? Fail(source, error->Message()) : 0;
+}
+
+int PlaySource(const std::string& source, const TerminalPlayer& play) {
+    int status = 0;
+    const ExceptionPtr error = CatchException([&] {
+        ScratchFile pcm(TemporaryFolder(), NameOf(source), 0600);
+        ConvertFile(source, pcm.Path());
+        status = play(pcm.Path());
+    });
+    return error ? Fail(source, error->Message()) : status;
+}
