@@ -5,7 +5,6 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "platform/exception.h"
 #include "platform/file.h"
@@ -13,7 +12,7 @@
 #include "platform/qt/text_to_play.h"
 #include "platform/wave_out.h"
 #include "player/trace.h"
-#include "sound/wave_converter.h"
+#include "sound/convert_file.h"
 
 namespace {
 
@@ -81,10 +80,6 @@ PlayerSession::PlayerSession(QString tempPath, QObject* parent)
 
 PlayerSession::~PlayerSession() = default;
 
-QString PlayerSession::ScratchPath() const {
-    return tempPath + QStringLiteral(".part");
-}
-
 PlayerState PlayerSession::State() const {
     return player ? player->GetState() : Stopped;
 }
@@ -135,31 +130,16 @@ void PlayerSession::OpenSource(const QString& path, const QString& label) {
 }
 
 bool PlayerSession::ConvertIntoTempPath(const QString& path) {
-    // Convert into a scratch file and put it in place only when the whole conversion
-    // succeeded, so a failed open keeps the previous recording playable. The converter is
-    // gone before anything is reported: the message box runs an event loop in which another
-    // hand-over may start a conversion.
-    const QString scratch = ScratchPath();
+    // The recording is replaced only when the whole conversion succeeded, so a failed open
+    // keeps the previous one playable. The converter is gone before anything is reported: the
+    // message box runs an event loop in which another hand-over may start a conversion.
     emit BusyChanged(true);
-    ExceptionPtr error = CatchException([&] {
-        WaveConverter converter(LocalPath(path), LocalPath(scratch));
-        converter.Convert();
-    });
+    ExceptionPtr error =
+        CatchException([&] { ConvertReplacing(LocalPath(path), LocalPath(tempPath)); });
     emit BusyChanged(false);
-    if (error) {
-        QFile::remove(scratch);
-        ReportError(error, path);
-        return false;
-    }
-    // rename() replaces tempPath in one step: if it fails, the old recording is still there.
-    if (std::rename(LocalPath(scratch).c_str(), LocalPath(tempPath).c_str()) != 0) {
-        QFile::remove(scratch);
-        ReportError(ExceptionPtr(new CMessageException(
-                        (QStringLiteral("Cannot create file ") + tempPath).toStdString())),
-                    path);
-        return false;
-    }
-    return true;
+    if (!error) return true;
+    ReportError(error, path);
+    return false;
 }
 
 void PlayerSession::Play() {
@@ -387,7 +367,9 @@ std::optional<PlayerSession::SaveQuestion> PlayerSession::SaveAsQuestion() const
 
 void PlayerSession::SaveCopy(const QString& source, const QString& destination) {
     if (SameFile(destination, source)) return;  // the file is already there
-    const bool ownFile = SameFile(destination, tempPath) || SameFile(destination, ScratchPath());
+    // The player's private folder holds the recording and its scratch files: nothing goes there.
+    const bool ownFile =
+        SameFile(QFileInfo(destination).absolutePath(), QFileInfo(tempPath).absolutePath());
     if (ownFile || !CopyFileSafely(source, destination)) {
         reporter({QStringLiteral("Cannot save file ") + destination.trimmed(), QString(), false});
     }

@@ -48,8 +48,6 @@ class PlayerSession : public QObject {
     const QString& SourcePath() const { return sourcePath; }
     const QString& SourceName() const { return sourceName; }
     const QString& TempPath() const { return tempPath; }
-    // Where a conversion is written before it replaces tempPath.
-    QString ScratchPath() const;
 
     // The engine's state; Stopped when nothing is loaded. Times in milliseconds.
     PlayerState State() const;
@@ -106,7 +104,7 @@ class PlayerSession : public QObject {
     };
     std::optional<SaveQuestion> SaveAsQuestion() const;
     // Copies source to destination byte for byte; reports "Cannot save file <path>" when that
-    // fails or would overwrite the player's own files. Onto the source itself: nothing.
+    // fails or would write into the player's private folder. Onto the source itself: nothing.
     void SaveCopy(const QString& source, const QString& destination);
 
     // The window's own dialogs (About, Open, Save As, a message box): the end of playback

@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QTimer>
 #include <cmath>
+#include <filesystem>
 
 #include "platform/qt/settings.h"
 #include "platform/wave_out.h"
@@ -45,6 +46,7 @@ void EnsureApplication() {
 void PlayerTest::SetUp() {
     EnsureApplication();
     OpenCorvaneSettings()->remove(QString());  // every test starts with empty settings
+    std::filesystem::create_directory(dir.path() / "private");
     WaveOutSetVolume(0xFFFFFFFF);
 }
 

@@ -38,7 +38,8 @@ class PlayerTest : public ::testing::Test {
     std::string MakeWave(const std::string& name, uint32_t ms);
     // Processes events until done() or timeoutMs passed; returns done().
     static bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
-    QString TempPath() const { return Q(dir.File("cvtemp.wav")); }
+    // The recording's place in the player's private folder.
+    QString TempPath() const { return Q(dir.File("private/cvtemp.wav")); }
 
     testutil::TempDir dir;
 };

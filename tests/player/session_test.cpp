@@ -1,5 +1,6 @@
 // The player's rules without a window: open and convert, the transport, speed, volume, the
 // time display, the end of playback and Close On Finish, hand-overs and Save As.
+#include <QDir>
 #include <QFile>
 
 #include "platform/qt/settings.h"
@@ -231,7 +232,7 @@ TEST_F(SessionTest, FailedOpenKeepsThePreviousRecordingAndNamesTheFile) {
     EXPECT_FALSE(session->HasPlayer());
     EXPECT_EQ(session->SourcePath(), Q(good));
     EXPECT_EQ(session->GetDisplay().fileName, "Ann");
-    EXPECT_FALSE(QFile::exists(session->ScratchPath()));
+    EXPECT_EQ(QDir(Q(dir.File("private"))).entryList(QDir::Files), QStringList{"cvtemp.wav"});
 
     session->Play();
     EXPECT_EQ(session->State(), Playing);
@@ -285,8 +286,8 @@ TEST_F(SessionTest, SaveAsProposesTheNameBeforeTheLastDotAndGuardsThePlayersFile
     EXPECT_TRUE(reports.empty());
 
     const testutil::Bytes pcm = testutil::ReadFile(TempPath().toStdString());
-    for (const QString& own :
-         {session->TempPath(), session->ScratchPath(), Q(dir.File("no/such/folder/x.wav"))}) {
+    for (const QString& own : {session->TempPath(), Q(dir.File("private/other.wav")),
+                               Q(dir.File("no/such/folder/x.wav"))}) {
         session->SaveCopy(Q(source), own);
         ASSERT_FALSE(reports.empty());
         EXPECT_EQ(reports.back().message, "Cannot save file " + own);
