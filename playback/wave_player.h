@@ -44,6 +44,9 @@ class WavePlayer {
     void SetPlaybackRate(uint32_t rate);
 
   private:
+    // Lets the tests hold the queues' sections as the threads do.
+    friend struct WavePlayerSections;
+
     // One of the buffers: the device's record and the data block (bufferSize bytes) that
     // its data pointer addresses.
     struct Buffer {

@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QThread>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -95,6 +96,8 @@ class PlayerHandOverTest : public ::testing::Test {
     }
 
     QString Path(const QString& name) const { return root_ + '/' + name; }
+    // The runtime folder (lock and socket) of the programs started from now on.
+    void SetRuntimeFolder(const QString& folder) { env_.insert("XDG_RUNTIME_DIR", folder); }
 
     // "CloseOnFinish" for the players started from now on.
     void SetCloseOnFinish(bool on) const {
@@ -342,6 +345,26 @@ TEST_F(PlayerHandOverTest, AStartWhileThePlayerIsStartingIsNotLost) {
     ASSERT_TRUE(QFile::rename(away, SocketPath()));
     ExpectEndsWithZero(second, "second start");
     EXPECT_EQ(TraceAfter(before), (QStringList{"open " + recording, "name early.wav", "play"}));
+    EXPECT_TRUE(StillRunning(player));
+}
+
+// A lock that cannot be made at all does not stop the player: it comes up at once, as the
+// only player, rather than waiting 10 s for a running one that never answers. Here the lock's
+// path is too long for the system, which (unlike a read-only folder) also holds for root.
+TEST_F(PlayerHandOverTest, APlayerThatCannotMakeItsLockStartsAtOnce) {
+    QString folder = Path("run");
+    while (folder.size() < 4090)
+        folder += '/' + QString(std::min<qsizetype>(200, 4089 - folder.size()), 'r');
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    SetRuntimeFolder(folder);
+    const QString recording = MakeRecording(Path("media/at-once.wav"), 2000);
+
+    QElapsedTimer clock;
+    clock.start();
+    QProcess* player = Start(kPlayer, {recording});
+    ASSERT_TRUE(WaitForTrace("play"));
+    EXPECT_LT(clock.elapsed(), 7000) << "the player waited for another one";
     EXPECT_TRUE(StillRunning(player));
 }
 

@@ -1,9 +1,12 @@
 #include "platform/file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdlib>
 
 #include "tests/test_util.h"
 
@@ -95,6 +98,24 @@ TEST(File, FailedWritesThrowAtTheLatestOnClose) {
         EXPECT_NE(e->Message().find("No space left"), std::string::npos) << e->Message();
     }
     EXPECT_FALSE(out.IsOpen());
+
+    // A write that the system takes only in part: a child process may make files of at most
+    // 1000 bytes and is told so by errors rather than SIGXFSZ.
+    TempDir dir;
+    EXPECT_EXIT(
+        {
+            rlimit limit;
+            limit.rlim_cur = limit.rlim_max = 1000;
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::signal(SIGXFSZ, SIG_IGN);
+            CFile partial;
+            if (!partial.Open(dir.File("partial"), CFile::modeCreate | CFile::modeWrite))
+                std::_Exit(2);
+            const Bytes data(3000, 'x');
+            partial.Write(data.data(), data.size());
+            std::_Exit(CatchException([&] { partial.Close(); }) ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(File, ReadingAWriteOnlyFileThrows) {

@@ -1,11 +1,18 @@
 #include "playback/wave_player.h"
 
 #include <memory>
+#include <mutex>
 #include <numeric>
+#include <thread>
 #include <utility>
 
 #include "playback/wave_exceptions.h"
 #include "tests/playback/audio_fixture.h"
+
+struct WavePlayerSections {
+    static std::mutex& Free(WavePlayer& p) { return p.freeQueue.section; }
+    static std::mutex& Filled(WavePlayer& p) { return p.filledQueue.section; }
+};
 
 namespace {
 
@@ -39,6 +46,22 @@ class WavePlayerTest : public enginetest::FakeAudioTest {
     int16_t FirstPlayed() {
         const auto played = audio.Played();
         return played.empty() ? int16_t{0} : played.front();
+    }
+
+    // Seeks on another thread while this one holds freeQueue's section and then takes
+    // filledQueue's, as the reader does. A seek that took them the other way round would hold
+    // filledQueue's while it waits for freeQueue's, and neither thread could go on: this one
+    // gives up after a while and lets the seek finish.
+    void SeekAgainstTheReader(WavePlayer& p, uint32_t ms) {
+        std::unique_lock freeSection(WavePlayerSections::Free(p));
+        std::thread seek([&] { p.Seek(ms); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // Seek waits for a section
+        std::unique_lock filledSection(WavePlayerSections::Filled(p), std::defer_lock);
+        EXPECT_TRUE(WaitFor([&] { return filledSection.try_lock(); }))
+            << "Seek holds filledQueue's section while it waits for freeQueue's";
+        if (filledSection) filledSection.unlock();
+        freeSection.unlock();
+        seek.join();
     }
 
     std::unique_ptr<WavePlayer> player;
@@ -182,7 +205,7 @@ TEST_F(WavePlayerTest, SeekWhilePlayingMovesPositionAndAudio) {
     p.Play();
     PlayFull(200);
     EXPECT_TRUE(PositionReaches(200));
-    p.Seek(1000);
+    SeekAgainstTheReader(p, 1000);
     EXPECT_EQ(p.GetState(), Playing);
     EXPECT_EQ(p.GetPosition(), 1000u);
     audio.ClearPlayed();

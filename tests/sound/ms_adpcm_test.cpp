@@ -93,13 +93,16 @@ TEST(MsAdpcm, BlockStartsWithSampleTwoThenSampleOne) {
 }
 
 TEST(MsAdpcm, PredictorIndexOutOfRangeUsesPairZero) {
-    const Bytes a = MonoBlock(9, 20, 500, 400, 8, 0x17);
     const Bytes b = MonoBlock(0, 20, 500, 400, 8, 0x17);
     std::vector<int16_t> outA(19), outB(19);
     std::vector<MsAdpcmChannelState> states;
-    MsAdpcmBlockExpand(1, MsAdpcmCoefficientTable({}), a.data(), outA.data(), 18, states);
     MsAdpcmBlockExpand(1, MsAdpcmCoefficientTable({}), b.data(), outB.data(), 18, states);
-    EXPECT_EQ(outA, outB);
+    // 7 is the first index past the seven standard pairs.
+    for (uint8_t index : {7, 9}) {
+        const Bytes a = MonoBlock(index, 20, 500, 400, 8, 0x17);
+        MsAdpcmBlockExpand(1, MsAdpcmCoefficientTable({}), a.data(), outA.data(), 18, states);
+        EXPECT_EQ(outA, outB) << int{index};
+    }
 }
 
 TEST(MsAdpcm, ManyChannelsAndEmptyBlocks) {

@@ -57,12 +57,14 @@ Format Extensible(FormatTag subFormat, uint16_t channels, uint16_t blockAlign, u
 }  // namespace
 
 TEST_F(ConversionTest, RefusesWhatItCannotReadWithTheSystemsWords) {
-    EXPECT_EQ(Convert(Wave(Encoding(static_cast<FormatTag>(0x55), 1, 8000, 1, 0), Ramp(100))), "Unsupported wave format.");
+    EXPECT_EQ(Convert(Wave(Encoding(static_cast<FormatTag>(0x55), 1, 8000, 1, 0), Ramp(100))),
+              "Unsupported wave format.");
     EXPECT_EQ(OutputSize(), 0u);  // refused before anything is written
     EXPECT_EQ(Convert(Bytes{'R', 'I', 'F'}), "Invalid wav header.");
     EXPECT_EQ(OutputSize(), 0u);
     // Every other unknown tag the same way.
-    EXPECT_EQ(Convert(Wave(Encoding(static_cast<FormatTag>(0xFFFF), 1, 8000, 1, 8), Ramp(10))), "Unsupported wave format.");
+    EXPECT_EQ(Convert(Wave(Encoding(static_cast<FormatTag>(0xFFFF), 1, 8000, 1, 8), Ramp(10))),
+              "Unsupported wave format.");
 }
 
 TEST_F(ConversionTest, FileErrorsNameThePathAndTheReason) {
@@ -92,14 +94,20 @@ TEST_F(ConversionTest, RefusesDirectoriesAndFifosWithoutBlocking) {
 TEST_F(ConversionTest, WriteErrorOnTheOutputIsReported) {
     struct stat st {};
     if (::stat("/dev/full", &st) != 0) GTEST_SKIP() << "no /dev/full";
-    WriteFile(dir.File("in.wav"), Wave(Encoding(FormatTag::MuLaw, 1, 8000, 1, 8), Bytes(200000, 0x55)));
-    try {
-        WaveConverter converter(dir.File("in.wav"), "/dev/full");
-        converter.Convert();
-        ADD_FAILURE() << "a conversion onto a full disk reported success";
-    } catch (CException* e) {
-        ExceptionPtr owned(e);
-        EXPECT_NE(e->Message().find("No space"), std::string::npos) << e->Message();
+    // Large enough to fail while converting, and a PCM copy small enough that only the
+    // final close finds out.
+    for (const Bytes& source :
+         {Wave(Encoding(FormatTag::MuLaw, 1, 8000, 1, 8), Bytes(200000, 0x55)),
+          Wave(Format{}, Ramp(100))}) {
+        WriteFile(dir.File("in.wav"), source);
+        try {
+            WaveConverter converter(dir.File("in.wav"), "/dev/full");
+            converter.Convert();
+            ADD_FAILURE() << "a conversion onto a full disk reported success";
+        } catch (CException* e) {
+            ExceptionPtr owned(e);
+            EXPECT_NE(e->Message().find("No space"), std::string::npos) << e->Message();
+        }
     }
 }
 
@@ -178,15 +186,19 @@ TEST_F(ConversionTest, HostileAdpcmHeadersDecodeAsFarAsTheDataAllows) {
         uint16_t channels, blockAlign;
     };
     const Case cases[] = {
-        {FormatTag::ImaAdpcm, 0, 256}, {FormatTag::ImaAdpcm, 5, 256},   {FormatTag::ImaAdpcm, 8, 3},      {FormatTag::ImaAdpcm, 65535, 65535},
-        {FormatTag::ImaAdpcm, 1, 0},   {FormatTag::ImaAdpcm, 1, 1},     {FormatTag::ImaAdpcm, 2, 3},      {FormatTag::MsAdpcm, 0, 256},
-        {FormatTag::MsAdpcm, 5, 256},    {FormatTag::MsAdpcm, 8, 65535},    {FormatTag::MsAdpcm, 65535, 65535}, {FormatTag::MsAdpcm, 1, 0},
-        {FormatTag::MsAdpcm, 1, 1},      {FormatTag::MsAdpcm, 3, 3},        {FormatTag::Gsm610, 65535, 1},  {FormatTag::ALaw, 0, 0},
-        {FormatTag::MuLaw, 65535, 1},  {FormatTag::OkiAdpcm, 65535, 1},
+        {FormatTag::ImaAdpcm, 0, 256},      {FormatTag::ImaAdpcm, 5, 256},
+        {FormatTag::ImaAdpcm, 8, 3},        {FormatTag::ImaAdpcm, 65535, 65535},
+        {FormatTag::ImaAdpcm, 1, 0},        {FormatTag::ImaAdpcm, 1, 1},
+        {FormatTag::ImaAdpcm, 2, 3},        {FormatTag::MsAdpcm, 0, 256},
+        {FormatTag::MsAdpcm, 5, 256},       {FormatTag::MsAdpcm, 8, 65535},
+        {FormatTag::MsAdpcm, 65535, 65535}, {FormatTag::MsAdpcm, 1, 0},
+        {FormatTag::MsAdpcm, 1, 1},         {FormatTag::MsAdpcm, 3, 3},
+        {FormatTag::Gsm610, 65535, 1},      {FormatTag::ALaw, 0, 0},
+        {FormatTag::MuLaw, 65535, 1},       {FormatTag::OkiAdpcm, 65535, 1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "tag " << static_cast<unsigned>(c.tag) << " channels " << c.channels
-                                          << " blockAlign " << c.blockAlign);
+        SCOPED_TRACE(::testing::Message() << "tag " << static_cast<unsigned>(c.tag) << " channels "
+                                          << c.channels << " blockAlign " << c.blockAlign);
         ASSERT_EQ(Convert(Wave(Encoding(c.tag, c.channels, 8000, c.blockAlign, 4), Ramp(3000))),
                   "");
         EXPECT_GE(OutputSize(), 44u);

@@ -193,3 +193,21 @@ TEST(G729Filters, LspToLpMatchesTheOperatorChain) {
         ASSERT_EQ(0, std::memcmp(expected, actual, sizeof actual)) << "round " << round;
     }
 }
+
+TEST(G729Filters, PostFilterTiltSaturatesAtFullScale) {
+    // Full-scale samples of alternating sign through A(z) = 1 - 0.5 z^-1: the tilt
+    // compensation's difference passes 16 bits. Saturated, every sample keeps its sign;
+    // wrapped, nearly every one would come out with the opposite sign.
+    PostFilterState state;
+    state.Reset();
+    int16_t speech[kOrder + kFrame];
+    for (int i = 0; i < kOrder + kFrame; ++i) speech[i] = i % 2 ? kMax16 : -kMax16;
+    const int16_t a[2][kLpSize] = {{4096, -2048}, {4096, -2048}};
+    const int16_t delays[2] = {40, 40};
+    int16_t out[kFrame];
+    for (int frame = 0; frame < 3; ++frame) {
+        PostFilter(state, speech + kOrder, a, delays, out);
+        for (int i = 0; i < kFrame; ++i)
+            ASSERT_EQ(out[i] < 0, speech[kOrder + i] < 0) << "frame " << frame << " sample " << i;
+    }
+}
