@@ -362,10 +362,9 @@ TEST_F(PlayerHandOverTest, APlayerThatCannotMakeItsLockStartsAtOnce) {
 
     QElapsedTimer clock;
     clock.start();
-    QProcess* player = Start(kPlayer, {recording});
+    Start(kPlayer, {recording});
     ASSERT_TRUE(WaitForTrace("play"));
     EXPECT_LT(clock.elapsed(), 7000) << "the player waited for another one";
-    EXPECT_TRUE(StillRunning(player));
 }
 
 // SIGTERM (logout, kill), SIGINT and SIGHUP end the player as its close box does: nothing is
