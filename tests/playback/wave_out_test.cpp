@@ -159,12 +159,20 @@ TEST_F(WaveOutTest, ResetHandsEveryPendingBufferBackBeforeItReturnsAndDropsTheir
     audio.Advance(300);
     EXPECT_EQ(audio.PlayedFrames(), before);  // nothing queued before the reset plays after it
 
-    // The device plays on after a reset.
+    // The device plays on after a reset, from a whole frame: the odd byte of a buffer played
+    // before it does not join the next buffer's first byte.
+    Buffers odd(Bytes16(std::vector<int16_t>(8, 5)), {15});
+    odd.WriteAll(*device);
+    audio.Advance(10);
+    device->Reset();
+    const size_t afterOdd = audio.PlayedFrames();
     Buffers more(Bytes16(std::vector<int16_t>(800, 9)), {1600});
     more.WriteAll(*device);
     audio.Advance(100);
-    EXPECT_EQ(done.Count(), 6u);
-    EXPECT_EQ(audio.PlayedFrames(), before + 800);
+    EXPECT_EQ(done.Count(), 7u);
+    const std::vector<int16_t> played = audio.Played();
+    EXPECT_EQ(std::vector<int16_t>(played.begin() + static_cast<ptrdiff_t>(afterOdd), played.end()),
+              std::vector<int16_t>(800, 9));
 }
 
 TEST_F(WaveOutTest, CloseHandsBackWhatIsPendingAndNoCompletionFollows) {
@@ -258,7 +266,8 @@ TEST_F(WaveOutTest, RateStartsAtOneAndAcceptsTheSpeeds) {
         ASSERT_EQ(device->SetPlaybackRate(r), WaveOutResult::Ok);
         EXPECT_EQ(device->GetPlaybackRate(), r);
     }
-    EXPECT_EQ(device->SetPlaybackRate(0), WaveOutResult::InvalidParam);
+    for (uint32_t outOfRange : {0u, 0x40001u})  // 0.25 to 4 are accepted
+        EXPECT_EQ(device->SetPlaybackRate(outOfRange), WaveOutResult::InvalidParam);
     EXPECT_EQ(device->GetPlaybackRate(), 0x18000u);
 
     device.reset();

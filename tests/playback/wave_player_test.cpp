@@ -287,16 +287,18 @@ TEST_F(WavePlayerTest, SeekFarOutStaysPastTheEndInsteadOfWrapping) {
 }
 
 TEST_F(WavePlayerTest, PlaysToTheEndOfTheDataNeverIntoATrailingChunk) {
-    // A LIST chunk after the data is not sound. A header whose size was never patched (0)
-    // plays to the end of the file, and the duration counts what is there.
-    Bytes tailed = testutil::Wave(Pcm(1, 8000, 16), Ramp(kFramesPerBuffer));
+    // A LIST chunk after the data is not sound, also where the data ends inside a buffer. A
+    // header whose size was never patched (0) plays to the end of the file, and the duration
+    // counts what is there.
+    constexpr size_t kTailedFrames = kFramesPerBuffer + 400;
+    Bytes tailed = testutil::Wave(Pcm(1, 8000, 16), Ramp(kTailedFrames));
     testutil::PutTag(tailed, "LIST");
     testutil::Put32(tailed, 3200);
     tailed.resize(tailed.size() + 3200, 0x7F);
     Bytes unpatched = testutil::Wave(Pcm(1, 8000, 16), Ramp(2 * kFramesPerBuffer));
     std::fill(unpatched.begin() + 40, unpatched.begin() + 44, 0);
     for (const auto& [file, frames] :
-         {std::pair{tailed, kFramesPerBuffer}, std::pair{unpatched, 2 * kFramesPerBuffer}}) {
+         {std::pair{tailed, kTailedFrames}, std::pair{unpatched, 2 * kFramesPerBuffer}}) {
         testutil::WriteFile(dir.File("play.wav"), file);
         player = std::make_unique<WavePlayer>(dir.File("play.wav"));
         EXPECT_EQ(player->GetDuration(), frames / 8);

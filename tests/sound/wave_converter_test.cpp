@@ -147,9 +147,12 @@ TEST_F(ConversionTest, G711SizesAndHeader) {
 }
 
 TEST_F(ConversionTest, OkiBitRates) {
-    EXPECT_EQ(Convert(Wave(Encoding(FormatTag::OkiAdpcm, 1, 16000, 1, 4), Ramp(10))),
-              "Error: oki adpcm unsupported bit rate.");
-    EXPECT_EQ(OutputSize(), 44u);  // only the placeholder header
+    // 4 bits at 2^30 + 8000 Hz make 2^32 + 32000 bit/s, which is not 32000.
+    for (uint32_t rate : {16000u, (1u << 30) + 8000}) {
+        EXPECT_EQ(Convert(Wave(Encoding(FormatTag::OkiAdpcm, 1, rate, 1, 4), Ramp(10))),
+                  "Error: oki adpcm unsupported bit rate.");
+        EXPECT_EQ(OutputSize(), 44u);  // only the placeholder header
+    }
 
     // The codes form one stream: a two-channel header must not make it play at double speed.
     ASSERT_EQ(Convert(Wave(Encoding(FormatTag::OkiAdpcm, 2, 8000, 1, 4), Ramp(1000))), "");
