@@ -166,6 +166,8 @@ TEST(WaveHeader, DataEndsAtATrustworthySizeElseAtTheEndOfTheFile) {
         {"odd, pad, end of file", 3, Cat({Bytes(3, 1), {0}}), 3},
         {"odd, no pad, chunk", 3, Cat({Bytes(3, 1), list}), 3},
         {"size 0 never patched", 0, Bytes(100, 1), 100},
+        {"size 0, sound that looks like a chunk", 0, Cat({Chunk("LIST", 4, {}), Bytes(92, 1)}),
+         100},
         {"size past the end", 1000, Bytes(100, 1), 100},
         {"stale size, audio after", 4, Bytes(24, 1), 24},
         {"chunk size past the end", 4, Cat({Bytes(4, 1), Chunk("LIST", 11, Bytes(10, 0))}), 22},
