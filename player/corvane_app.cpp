@@ -11,6 +11,7 @@
 
 #include "platform/exception.h"
 #include "platform/qt/exit_signals.h"
+#include "platform/qt/file_name.h"
 #include "platform/qt/handover.h"
 #include "platform/qt/handover_channel.h"
 #include "platform/qt/settings.h"
@@ -65,7 +66,7 @@ bool CorvaneApp::ReachRunningPlayer(const QString& text, QLockFile& lock) {
 int CorvaneApp::Run() {
     // The running player works in a folder of its own, and Save As and the window need the
     // real file: a relative path means one in our working directory.
-    const QString text = TextToPlayWithAbsolutePath(textToPlay, QDir::currentPath());
+    const QString text = TextToPlayWithAbsolutePath(textToPlay, CurrentDirectoryName());
 
     QLockFile lock(LockFilePath());
     lock.setStaleLockTime(0);  // a lock is stale only when its process is gone

@@ -1,13 +1,14 @@
 #include "player/player_session.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "platform/exception.h"
 #include "platform/file.h"
+#include "platform/qt/file_name.h"
 #include "platform/qt/settings.h"
 #include "platform/qt/text_to_play.h"
 #include "platform/wave_out.h"
@@ -21,40 +22,36 @@ constexpr uint32_t kMinQuarters = 4;       // 1x
 constexpr uint32_t kMaxQuarters = 12;      // 3x
 constexpr uint32_t kQuarterRate = 0x4000;  // a quarter in 16.16
 
+// The name as the file layer takes it: the file system's own bytes.
 std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+    return FileNameToBytes(path).toStdString();
 }
 
-// True when a and b name the same file: the same inode when both exist, else the same
-// absolute path once the folders' links are resolved.
+// True when both name one existing file (after links). A name that does not exist yet is no
+// file the player has.
 bool SameFile(const QString& a, const QString& b) {
-    if (QFileInfo::exists(a) && QFileInfo::exists(b)) {
-        return IsSameExistingFile(LocalPath(a), LocalPath(b));
-    }
-    auto resolved = [](const QString& path) {
-        const QFileInfo info(path);
-        const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-        return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') +
-               info.fileName();
-    };
-    return resolved(a) == resolved(b);
+    return IsSameExistingFile(LocalPath(a), LocalPath(b));
 }
 
 // Copies source over destination through a temporary file that replaces the destination
 // only when the whole copy succeeded.
 bool CopyFileSafely(const QString& source, const QString& destination) {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) return false;
+    CFile in;
+    if (!in.Open(LocalPath(source), CFile::modeRead)) return false;
     QSaveFile out(destination);
     if (!out.open(QIODevice::WriteOnly)) return false;
-    QByteArray block;
-    while (!(block = in.read(1 << 16)).isEmpty()) {
-        if (out.write(block) != block.size()) {
-            out.cancelWriting();
-            break;
+    std::vector<char> block(1 << 16);
+    bool written = true;
+    const ExceptionPtr error = CatchException([&] {
+        while (const size_t n = in.Read(block.data(), block.size())) {
+            written = out.write(block.data(), static_cast<qint64>(n)) == static_cast<qint64>(n);
+            if (!written) return;
         }
+    });
+    if (error || !written) {
+        out.cancelWriting();
+        return false;
     }
-    if (in.error() != QFileDevice::NoError) out.cancelWriting();
     return out.commit();
 }
 
@@ -121,11 +118,11 @@ void PlayerSession::OpenSource(const QString& path, const QString& label) {
     sourcePath = path;
     Trace(QStringLiteral("open ") + path);
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    sourceName = slash < 0 ? path : path.mid(slash + 1);
+    sourceName = FileNameForDisplay(slash < 0 ? path : path.mid(slash + 1));
     closePending = false;  // a new recording plays to its own end
     // The name line changes only with the recording, so it always names what Play plays; a
     // newer open during an error box of this one keeps its own name.
-    SetFileName(label.isEmpty() ? sourceName : label);
+    SetFileName(label.isEmpty() ? sourceName : FileNameForDisplay(label));
     Play();
 }
 

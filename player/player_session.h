@@ -45,6 +45,8 @@ class PlayerSession : public QObject {
     void SetReporter(Reporter reporter) { this->reporter = std::move(reporter); }
 
     const Display& GetDisplay() const { return display; }
+    // The open recording's path (a file name, see platform/qt/file_name.h) and its name as
+    // shown: the text after the last '/'.
     const QString& SourcePath() const { return sourcePath; }
     const QString& SourceName() const { return sourceName; }
     const QString& TempPath() const { return tempPath; }

@@ -307,6 +307,29 @@ TEST_F(PlayerHandOverTest, TextThePlayerCannotConvertIsReportedAndTessickEnds) {
 // A second start hands its file to the running player as tessick does, whichever installed
 // copy of the player it is (one player per user), with a path relative to its own working
 // directory; without a file it only brings the running one to the front.
+// A name that is not valid UTF-8 (Latin-1 bytes from an older system) is opened by its bytes,
+// from the player's command line and from the launcher; only the shown name is lossy.
+TEST_F(PlayerHandOverTest, FileNamesThatAreNotUtf8Play) {
+    const testutil::Bytes wave =
+        testutil::ReadFile(MakeRecording(Path("media/plain.wav"), 500).toStdString());
+    for (const char* name : {"/caf\xe9.wav", "/b\xf6se.wav"}) {
+        testutil::WriteFile(Path("media").toStdString() + name, wave);
+    }
+    // The programs get the raw bytes through a shell, which makes them from octal escapes.
+    auto startWithByteName = [&](const QString& program, const char* octalName) {
+        const QString command = QStringLiteral("exec \"$0\" \"$(printf '%1')\"").arg(octalName);
+        return Start("/bin/sh", {"-c", command, program});
+    };
+    QProcess* player = startWithByteName(kPlayer, "media/caf\\351.wav");
+    ASSERT_TRUE(WaitForTrace("play"));
+    EXPECT_TRUE(Trace().contains(QString::fromUtf8("name caf\xef\xbf\xbd.wav")));
+
+    ExpectEndsWithZero(startWithByteName(kTessick, "media/b\\366se.wav"), "tessick");
+    EXPECT_EQ(Trace().mid(Trace().size() - 2),
+              (QStringList{QString::fromUtf8("name b\xef\xbf\xbdse.wav"), "play"}));
+    EXPECT_TRUE(StillRunning(player));
+}
+
 TEST_F(PlayerHandOverTest, SecondStartHandsItsFileToTheRunningPlayer) {
     QProcess* player = StartPlayer();
     ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
