@@ -67,6 +67,7 @@ PlayerDialog::PlayerDialog(PlayerSession& session, QWidget* parent)
     // Every input event passes eventFilter: the focus ring, the wheel over the volume and a
     // click on the time display are decided there.
     qApp->installEventFilter(this);
+    ShowFocusRing(false);  // until the user first moves by keyboard
     Refresh();
 }
 
