@@ -246,6 +246,7 @@ void PlayerDialog::Refresh() {
     timeDisplay->SetText(d.time);
     volumeDisplay->SetText(d.volume);
     speedDisplay->SetText(d.speed);
+    PlaceSpeedDisplay();
     speedDisplay->setVisible(!d.speed.isEmpty());
     // The button that stands in the shared place takes the keyboard focus with it.
     BitmapButton* shown = d.pauseShown ? pauseButton : playButton;

@@ -80,6 +80,7 @@ class PlayerDialog : public QDialog {
     void OnTap(int x, int y);
     QString HelpPagePath() const;
     void ShowFileName();
+    void PlaceSpeedDisplay();
     // The buttons' focus ring shows only while the user moves by keyboard.
     void ShowFocusRing(bool shown);
 

@@ -2,6 +2,7 @@
 // from the usable area's width W and height H (the window less the bottom bar).
 #include <QLabel>
 #include <QWidget>
+#include <algorithm>
 
 #include "player/player_dialog.h"
 #include "player/skin/bitmap_button.h"
@@ -60,9 +61,18 @@ void PlayerDialog::LayoutControls() {
                               skin::kFileNameHeight);
     const int displayY = H - skin::kDisplayDy;
     timeDisplay->setGeometry(skin::kTimeX, displayY, C + skin::kPlayPlace.dx, skin::kDisplayHeight);
-    speedDisplay->setGeometry(W - skin::kSpeedDisplayFromRight, displayY, skin::kSpeedDisplayWidth,
-                              skin::kDisplayHeight);
+    PlaceSpeedDisplay();
     volumeDisplay->setGeometry(C + skin::kVolumeDisplayDx, displayY, skin::kVolumeDisplayWidth,
                                skin::kDisplayHeight);
     ShowFileName();
+}
+
+void PlayerDialog::PlaceSpeedDisplay() {
+    // Its right edge stays put; a speed such as "x1.75" widens it to the left rather than
+    // shrinking its text.
+    const int text = speedDisplay->fontMetrics().horizontalAdvance(speedDisplay->Text()) + 4;
+    const int width = std::max(skin::kSpeedDisplayWidth, text);
+    const int right = this->width() - skin::kSpeedDisplayFromRight + skin::kSpeedDisplayWidth;
+    speedDisplay->setGeometry(right - width, height() - skin::kBarHeight - skin::kDisplayDy, width,
+                              skin::kDisplayHeight);
 }

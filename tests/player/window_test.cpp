@@ -74,6 +74,8 @@ TEST_F(WindowTest, KeysDriveTheTransportVolumeAndCommands) {
     EXPECT_EQ(Text("speedDisplay"), "x2");
     Key(Qt::Key_BracketLeft);
     EXPECT_EQ(Text("speedDisplay"), "x1.75");
+    auto* speed = window->findChild<CTransparentStatic*>("speedDisplay");
+    EXPECT_EQ(speed->DrawingFont().pixelSize(), speed->font().pixelSize());  // room, not shrunk
     Key(Qt::Key_BracketRight);
     EXPECT_EQ(Text("speedDisplay"), "x2");
     Key(Qt::Key_Left, Qt::ShiftModifier);
