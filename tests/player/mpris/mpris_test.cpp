@@ -129,12 +129,14 @@ class MprisTest : public ::testing::Test {
     }
 
     // Starts the player with env and waits until its window shows a name, by which time it is
-    // on the bus if it is to be at all.
-    QProcess* StartPlayer(const QStringList& args, const QProcessEnvironment& env) {
+    // on the bus if it is to be at all. Its output goes to the test's, or with MergedChannels
+    // to the process for the test to read.
+    QProcess* StartPlayer(const QStringList& args, const QProcessEnvironment& env,
+                          QProcess::ProcessChannelMode output = QProcess::ForwardedChannels) {
         processes_.push_back(std::make_unique<QProcess>());
         QProcess* player = processes_.back().get();
         player->setProcessEnvironment(env);
-        player->setProcessChannelMode(QProcess::MergedChannels);
+        player->setProcessChannelMode(output);
         player->start(kCorvane, args);
         EXPECT_TRUE(WaitUntil([&] {
             const QStringList trace = Trace();
@@ -355,7 +357,7 @@ TEST_F(MprisTest, WithoutABusOrItsNameThePlayerPlaysWithoutAWord) {
 
     for (const QProcessEnvironment& env : {noBus, env_}) {
         QFile::remove(Path("trace.log"));
-        QProcess* player = StartPlayer({recording}, env);
+        QProcess* player = StartPlayer({recording}, env, QProcess::MergedChannels);
         EXPECT_TRUE(WaitForTrace("play"));
         ASSERT_EQ(::kill(static_cast<pid_t>(player->processId()), SIGTERM), 0);
         ASSERT_TRUE(player->waitForFinished(kHangLimitMs));
