@@ -59,10 +59,13 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kHangLimitMs) 
     return true;
 }
 
-// A value read from the bus with its maps (Metadata) unpacked.
-QVariant Unpacked(const QVariant& value) {
-    if (value.canConvert<QDBusArgument>()) return qdbus_cast<QVariantMap>(value);
-    return value;
+// Properties read from the bus, with the maps among them (Metadata) unpacked.
+QVariantMap Unpacked(const QVariantMap& properties) {
+    QVariantMap values = properties;
+    for (QVariant& value : values) {
+        if (value.canConvert<QDBusArgument>()) value = qdbus_cast<QVariantMap>(value);
+    }
+    return values;
 }
 
 // What the player signals: PropertiesChanged of its player interface, and Seeked.
@@ -77,11 +80,7 @@ class Listener : public QObject {
                              const QStringList& invalidated) {
         EXPECT_EQ(interfaceName, kPlayer);
         EXPECT_TRUE(invalidated.isEmpty());
-        QVariantMap values;
-        for (auto it = changed.cbegin(); it != changed.cend(); ++it) {
-            values.insert(it.key(), Unpacked(it.value()));
-        }
-        changes.push_back(values);
+        changes.push_back(Unpacked(changed));
     }
     void OnSeeked(qlonglong position) { seeks.push_back(position); }
 };
@@ -180,12 +179,7 @@ class MprisTest : public ::testing::Test {
     static QVariantMap GetAll(const QString& interfaceName) {
         const QVariantList reply =
             Call("org.freedesktop.DBus.Properties", "GetAll", {interfaceName}).arguments();
-        const QVariantMap all = reply.isEmpty() ? QVariantMap() : qdbus_cast<QVariantMap>(reply[0]);
-        QVariantMap values;
-        for (auto it = all.cbegin(); it != all.cend(); ++it) {
-            values.insert(it.key(), Unpacked(it.value()));
-        }
-        return values;
+        return reply.isEmpty() ? QVariantMap() : Unpacked(qdbus_cast<QVariantMap>(reply[0]));
     }
     static QVariant Get(const QString& name) { return GetAll(kPlayer).value(name); }
     static void Set(const QString& name, const QVariant& value) {
