@@ -8,6 +8,7 @@
 #include <QLockFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <memory>
 
 #include "platform/exception.h"
 #include "platform/qt/exit_signals.h"
@@ -17,6 +18,7 @@
 #include "platform/qt/settings.h"
 #include "platform/qt/text_to_play.h"
 #include "player/message_box.h"
+#include "player/mpris.h"
 #include "player/player_dialog.h"
 #include "player/player_session.h"
 #include "player/trace.h"
@@ -107,12 +109,18 @@ int CorvaneApp::Run() {
     PlayerSession session(tempPath);
     PlayerDialog dialog(session);
     window = &dialog;
-    // A request to end (logout, kill) closes the window as its close box does; boxes and
-    // dialogs open over it end with it.
-    QObject::connect(&exitSignals, &ExitSignals::Received, &dialog, [&dialog] {
+    // A request to end (logout, kill, the desktop's Quit) closes the window as its close box
+    // does; boxes and dialogs open over it end with it.
+    const auto quit = [&dialog] {
         dialog.accept();
         QCoreApplication::exit(0);
-    });
+    };
+    QObject::connect(&exitSignals, &ExitSignals::Received, &dialog, quit);
+    // The desktop's media controls and the media keys reach the one player per user.
+    std::unique_ptr<MprisService> mpris;
+    if (firstPlayer) {
+        mpris = MprisService::Register(session, {[&dialog] { dialog.BringToFront(); }, quit});
+    }
 
     dialog.SetStartPath(text);
     dialog.SetFullScreen(fullScreen);

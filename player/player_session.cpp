@@ -17,9 +17,9 @@
 
 namespace {
 
-constexpr uint32_t kMaxSpeed = 3;
-constexpr uint32_t kMinQuarters = 4;       // 1x
-constexpr uint32_t kMaxQuarters = 12;      // 3x
+constexpr auto kMaxSpeed = static_cast<uint32_t>(PlayerSession::kMaximumSpeed);
+constexpr uint32_t kMinQuarters = static_cast<uint32_t>(PlayerSession::kMinimumSpeed * 4);  // 1x
+constexpr uint32_t kMaxQuarters = static_cast<uint32_t>(PlayerSession::kMaximumSpeed * 4);  // 3x
 constexpr uint32_t kQuarterRate = 0x4000;  // a quarter in 16.16
 
 // The name as the file layer takes it: the file system's own bytes.
@@ -85,10 +85,6 @@ uint32_t PlayerSession::PositionMs() const {
     return player ? player->GetPosition() : 0;
 }
 
-uint32_t PlayerSession::DurationMs() const {
-    return player ? player->GetDuration() : 0;
-}
-
 void PlayerSession::Start(const QString& textToPlay) {
     if (textToPlay.isEmpty()) {
         SetFileName(display.fileName);  // "<No File Opened>"
@@ -116,6 +112,8 @@ void PlayerSession::OpenSource(const QString& path, const QString& label) {
     }
     if (!ConvertIntoTempPath(path)) return;
     sourcePath = path;
+    durationMs = 0;  // known once it plays
+    ++openCount;
     Trace(QStringLiteral("open ") + path);
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     sourceName = FileNameForDisplay(slash < 0 ? path : path.mid(slash + 1));
@@ -156,6 +154,7 @@ void PlayerSession::Play() {
         return;
     }
     player = std::move(created);
+    durationMs = player->GetDuration();
     StartPlayer();
 }
 
@@ -290,19 +289,23 @@ void PlayerSession::ApplyVolumePercent(uint32_t percent) {
 }
 
 void PlayerSession::VolumeUp() {
-    if (volumePercent >= 100) return;
-    volumePercent += 10;
-    ApplyVolumePercent(volumePercent);
-    ShowVolume();
-    WriteVolume(volumePercent);
+    if (volumePercent < 100) ChooseVolume(volumePercent + 10);
 }
 
 void PlayerSession::VolumeDown() {
-    if (volumePercent < 10) return;
-    volumePercent -= 10;
-    ApplyVolumePercent(volumePercent);
+    if (volumePercent >= 10) ChooseVolume(volumePercent - 10);
+}
+
+void PlayerSession::SetVolumePercent(double percent) {
+    if (std::isnan(percent)) return;
+    ChooseVolume(static_cast<uint32_t>(std::round(std::clamp(percent, 0.0, 100.0) / 10)) * 10);
+}
+
+void PlayerSession::ChooseVolume(uint32_t percent) {
+    volumePercent = percent;
+    ApplyVolumePercent(percent);
     ShowVolume();
-    WriteVolume(volumePercent);
+    WriteVolume(percent);
 }
 
 void PlayerSession::Tick() {

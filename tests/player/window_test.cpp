@@ -164,6 +164,7 @@ TEST_F(WindowTest, AHandOverClosesTheAboutBoxAndPlays) {
 // once the box is closed.
 TEST_F(WindowTest, CloseOnFinishWaitsForTheAboutBox) {
     WriteCloseOnFinish(true);
+    window.reset();  // it refers to the session until it is gone
     session = std::make_unique<PlayerSession>(TempPath());
     window = std::make_unique<PlayerDialog>(*session);
     Start(Q(MakeWave("short.wav", 300)));
