@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "platform/qt/file_name.h"
 #include "player/player_session.h"
 
 namespace {
@@ -112,7 +113,7 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
             {QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId())},
             {QStringLiteral("xesam:title"), session.GetDisplay().fileName},
             {QStringLiteral("xesam:url"),
-             QString::fromLatin1(QUrl::fromLocalFile(session.SourcePath()).toEncoded())},
+             QString::fromLatin1(FileUrl(session.SourcePath()).toEncoded())},
         };
         if (session.DurationMs() > 0) {
             metadata.insert(QStringLiteral("mpris:length"), LengthMicroseconds());
@@ -173,7 +174,9 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
         QUrl url(uri, QUrl::StrictMode);
         if (url.host() == QLatin1String("localhost")) url.setHost(QString());
         if (!url.isValid() || !url.isLocalFile() || !url.host().isEmpty()) return;
-        const QString path = url.toLocalFile();
+        // The path's bytes as they were encoded: a name need not be valid UTF-8.
+        const QString path = FileNameFromBytes(
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
         if (!QDir::isAbsolutePath(path)) return;
         Later(this, [this, path] { session.OpenSource(path); });
     }
