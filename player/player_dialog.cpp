@@ -42,7 +42,8 @@ PlayerDialog::PlayerDialog(PlayerSession& session, QWidget* parent)
     // skin's caption band (one title and one close box, in the skin's look).
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-    // Moves reach the window without a button held, so its edges can show the resize shape.
+    // Moves reach the window without a button held (also over its controls, which pass them
+    // on), so its edges can show the resize shape.
     setMouseTracking(true);
     setAcceptDrops(true);
     CreateControls();
@@ -144,7 +145,6 @@ void PlayerDialog::CreateBar() {
     bar->setObjectName(QStringLiteral("menuBar"));
     bar->setAttribute(Qt::WA_StyledBackground);
     ScaleBar(skinScale);
-    bar->setMouseTracking(true);
     auto* layout = new QHBoxLayout(bar);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -169,7 +169,6 @@ void PlayerDialog::CreateBar() {
     // Neither bar button answers Enter: the keyboard belongs to the transport.
     auto* openButton = new QPushButton(openFile->text(), bar);
     openButton->setObjectName(QStringLiteral("openFile"));
-    openButton->setMouseTracking(true);
     openButton->setToolTip(tr("Open File (Ctrl+O)"));
     openButton->setFocusPolicy(Qt::NoFocus);
     openButton->setAutoDefault(false);
@@ -193,7 +192,6 @@ void PlayerDialog::CreateBar() {
 
     menuButton = new QPushButton(QStringLiteral("Menu"), bar);
     menuButton->setObjectName(QStringLiteral("menuButton"));
-    menuButton->setMouseTracking(true);
     menuButton->setToolTip(tr("Menu (F10)"));
     menuButton->setFocusPolicy(Qt::NoFocus);
     menuButton->setAutoDefault(false);
