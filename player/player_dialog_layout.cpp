@@ -67,8 +67,8 @@ void PlayerDialog::LayoutControls() {
                               W - 2 * skin::kFileNameX * s, skin::kFileNameHeight * s);
     const int displayY = H - skin::kDisplayDy * s;
     const int displayHeight = skin::kDisplayHeight * s;
-    const int row = skin::ColumnLeft(W, s);
-    const int rowWidth = skin::ColumnWidth(W, s);
+    const int row = skin::DisplayRowLeft(W, s);
+    const int rowWidth = skin::DisplayRowWidth(W, s);
     timeDisplay->setGeometry(row + skin::kTimeX * s, displayY,
                              rowWidth / 2 + skin::kPlayPlace.dx * s, displayHeight);
     speedDisplay->setGeometry(row + rowWidth - skin::kSpeedDisplayFromRight * s, displayY,

@@ -122,7 +122,7 @@ QPixmap ComposeBackground(int width, int height, qreal devicePixelRatio, int sca
     });
     draw(kTransportPanel, [&](int w, int h) { return QRect((W - w) / 2, H - h, w, h); });
     draw(kDurationLabel, [&](int w, int h) {
-        return QRect(ColumnLeft(W, s) + kDurationLabelX * s, H - kLabelDy * s, w, h);
+        return QRect(DisplayRowLeft(W, s) + kDurationLabelX * s, H - kLabelDy * s, w, h);
     });
     draw(kVolumeLabel, [&](int w, int h) { return QRect(W / 2, H - kLabelDy * s, w, h); });
     draw(kCloseBox,

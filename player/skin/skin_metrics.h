@@ -54,13 +54,13 @@ constexpr int SkinScale(int width, int height) {
 }
 
 // The displays' row keeps the default width and stays centred under the transport panel in
-// a wider window: it starts at ColumnLeft and is ColumnWidth wide (the whole width when the
-// window is narrower).
-constexpr int ColumnWidth(int W, int scale) {
+// a wider window: it starts at DisplayRowLeft and is DisplayRowWidth wide (the whole width
+// when the window is narrower).
+constexpr int DisplayRowWidth(int W, int scale) {
     return W < kDefaultWidth * scale ? W : kDefaultWidth * scale;
 }
-constexpr int ColumnLeft(int W, int scale) {
-    return (W - ColumnWidth(W, scale)) / 2;
+constexpr int DisplayRowLeft(int W, int scale) {
+    return (W - DisplayRowWidth(W, scale)) / 2;
 }
 
 inline constexpr int kDisplayFontPixels = 12;
