@@ -122,6 +122,7 @@ void PlayerSession::OpenSource(const QString& path, const QString& label) {
     // newer open during an error box of this one keeps its own name.
     SetFileName(label.isEmpty() ? sourceName : FileNameForDisplay(label));
     Play();
+    emit RecordingChanged();
 }
 
 bool PlayerSession::ConvertIntoTempPath(const QString& path) {

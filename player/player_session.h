@@ -137,6 +137,9 @@ class PlayerSession : public QObject {
     void DisplayChanged();
     // The position jumped (a seek, a skip, fast back or forward) to ms.
     void Seeked(uint32_t ms);
+    // An open replaced the recording in tempPath; sent once its playback has started, so
+    // whoever reads the new file then never holds up its first sound.
+    void RecordingChanged();
     // A conversion runs on this thread: the window shows the busy cursor meanwhile.
     void BusyChanged(bool busy);
     // Close On Finish: the recording ended and no dialog is open.
