@@ -149,6 +149,10 @@ bool HandOverServer::Listen() {
     inode_ = info.st_ino;
     notifier_ = new QSocketNotifier(static_cast<qintptr>(fd), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &HandOverServer::AcceptWaiting);
+    // A new notifier is enabled already; the call is made once here, while descriptors are
+    // plentiful, for the sanitizer builds: the type check of a call's object makes a pipe the
+    // first time, which fails once accepting has failed for want of descriptors.
+    notifier_->setEnabled(true);
     return true;
 }
 

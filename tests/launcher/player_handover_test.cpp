@@ -90,13 +90,15 @@ class PlayerHandOverTest : public ::testing::Test {
                 process->waitForFinished(kHangLimitMs);
             }
         }
-        // A player that tessick started is not our child: its lock file names it.
-        for (const QFileInfo& lock : QDir(Path(runFolder_)).entryInfoList({"corvane-*.lock"})) {
-            QFile file(lock.filePath());
-            if (!file.open(QIODevice::ReadOnly)) continue;
-            const qint64 pid = file.readLine().trimmed().toLongLong();
-            const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
-            if (pid > 0 && exe == QFileInfo(kPlayer).canonicalFilePath()) ::kill(pid, SIGKILL);
+        // A player that tessick started is not our child, but it works in our folder (also a
+        // second player that a failed hand-over started, which holds no lock).
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString exe = QFileInfo("/proc/" + pid + "/exe").symLinkTarget();
+            const QString cwd = QFileInfo("/proc/" + pid + "/cwd").symLinkTarget();
+            if (pid.toLongLong() > 0 && exe == QFileInfo(kPlayer).canonicalFilePath() &&
+                (cwd == root_ || cwd.startsWith(root_ + '/'))) {
+                ::kill(static_cast<pid_t>(pid.toLongLong()), SIGKILL);
+            }
         }
     }
 
@@ -388,6 +390,9 @@ TEST_F(PlayerHandOverTest, ThePlayerOutOfDescriptorsKeepsListeningAndRecovers) {
         ::setrlimit(RLIMIT_NOFILE, &limit);
     });
     ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
+    // A hand-over before, as after: the player has been through every step of one.
+    ASSERT_NO_FATAL_FAILURE(RunTessick({MakeRecording(Path("media/before.wav"), 100)}));
+    ASSERT_TRUE(WaitUntil([&] { return Trace().last() == "stop"; }));
     const std::filesystem::path descriptors =
         QStringLiteral("/proc/%1/fd").arg(player->processId()).toStdString();
     sockaddr_un address{};
