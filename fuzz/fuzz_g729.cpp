@@ -1,5 +1,6 @@
-// Decodes arbitrary bytes as packed G.729 frames (a trailing partial frame is dropped) and
-// checks that decoding the same frames again from reset gives the same samples.
+// Decodes arbitrary bytes as packed G.729 frames (the first kMaxFrames; a trailing partial
+// frame is dropped) and checks that decoding the same frames again from reset gives the same
+// samples.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

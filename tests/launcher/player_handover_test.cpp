@@ -480,26 +480,30 @@ TEST_F(PlayerHandOverTest, TheNextPlayerRemovesTheFolderOfAKilledOne) {
     ASSERT_TRUE(QDir().mkpath(Path("tmp/corvane-living")));
     QLockFile living(Path("tmp/corvane-living/player.lock"));
     ASSERT_TRUE(living.tryLock(0));
-    const bool root = ::geteuid() == 0;
-    if (root) {
-        // Another user's folder, with a lock of the killed process.
-        const QString theirs = Path("tmp/corvane-theirs");
-        ASSERT_TRUE(QDir().mkpath(theirs));
-        QFile lock(theirs + "/player.lock");
+    // Folders with a lock of the killed process: one reached through a link, and as root
+    // another user's.
+    const auto makeStale = [&](const QString& folder) {
+        ASSERT_TRUE(QDir().mkpath(folder));
+        QFile lock(folder + "/player.lock");
         ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
         lock.write(QByteArray::number(killedPid) + "\ncorvane\n");
-        lock.close();
-        ASSERT_EQ(::chown(theirs.toLocal8Bit().constData(), 65534, 65534), 0);
+    };
+    ASSERT_NO_FATAL_FAILURE(makeStale(Path("media/elsewhere")));
+    ASSERT_TRUE(QFile::link(Path("media/elsewhere"), Path("tmp/corvane-linked")));
+    QStringList expected{"corvane-living", "corvane-linked"};
+    if (::geteuid() == 0) {
+        ASSERT_NO_FATAL_FAILURE(makeStale(Path("tmp/corvane-theirs")));
+        ASSERT_EQ(::chown(Path("tmp/corvane-theirs").toLocal8Bit().constData(), 65534, 65534), 0);
+        expected << "corvane-theirs";
     }
 
     QProcess* next = StartPlayer();
     ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
-    QStringList expected{"corvane-living"};
-    if (root) expected << "corvane-theirs";
     const QStringList now = TemporaryFolders();
     EXPECT_FALSE(now.contains(left.first()));
     for (const QString& kept : expected) EXPECT_TRUE(now.contains(kept)) << kept.toStdString();
     EXPECT_EQ(now.size(), expected.size() + 1);  // and the next player's own
+    EXPECT_TRUE(QFileInfo::exists(Path("media/elsewhere/player.lock")));
     EXPECT_TRUE(StillRunning(next));
 }
 
