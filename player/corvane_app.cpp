@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
-#include <QTemporaryDir>
 #include <QThread>
+#include <cstdio>
 #include <memory>
 
 #include "platform/exception.h"
@@ -15,6 +15,7 @@
 #include "platform/qt/file_name.h"
 #include "platform/qt/handover.h"
 #include "platform/qt/handover_channel.h"
+#include "platform/qt/private_folder.h"
 #include "platform/qt/settings.h"
 #include "platform/qt/text_to_play.h"
 #include "player/message_box.h"
@@ -29,10 +30,12 @@ namespace {
 constexpr int kReachTries = 40;
 constexpr int kReachWaitMs = 250;
 
-// The single-instance lock: one player per user, whichever installed copy runs. The uid keeps
-// users apart where the folder is the shared temporary one.
+// The single-instance lock: one player per user, whichever installed copy runs. Empty when the
+// user has no private folder: such a lock cannot be made.
 QString LockFilePath() {
-    return UserRuntimeDirectory() + QStringLiteral("/corvane-%1.lock").arg(::getuid());
+    const QString folder = UserRuntimeDirectory();
+    return folder.isEmpty() ? QString()
+                            : folder + QStringLiteral("/corvane-%1.lock").arg(::getuid());
 }
 
 }  // namespace
@@ -83,7 +86,7 @@ int CorvaneApp::Run() {
     InstallMessageBoxReporter();
     // Outlives the folder, so a signal during its removal cannot cut that short.
     ExitSignals exitSignals;
-    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/corvane-XXXXXX"));
+    PrivateFolder folder;
     if (!folder.isValid()) {
         CMessageException(("Cannot create a temporary folder in " + QDir::tempPath()).toStdString())
             .ReportError();
@@ -104,7 +107,12 @@ int CorvaneApp::Run() {
         }
     });
     // A second player (the first did not answer) leaves the socket to the first.
-    if (firstPlayer) server.Listen();
+    if (firstPlayer && !server.Listen()) {
+        const QString problem =
+            server.ErrorString() + QStringLiteral("; files handed over will start a new player");
+        std::fprintf(stderr, "corvane: %s\n", problem.toLocal8Bit().constData());
+        Trace(QStringLiteral("nolisten ") + problem);
+    }
 
     PlayerSession session(tempPath);
     PlayerDialog dialog(session);
