@@ -14,7 +14,6 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QStringList>
-#include <QTimer>
 #include <cstring>
 
 #include "platform/qt/handover_client.h"
@@ -94,7 +93,11 @@ QString HandOverSocketPath(QString* problems) {
 }
 
 HandOverServer::HandOverServer(Handler handler, QObject* parent)
-    : QObject(parent), handler_(std::move(handler)) {}
+    : QObject(parent), handler_(std::move(handler)) {
+    acceptPause_.setSingleShot(true);
+    acceptPause_.setInterval(kAcceptPauseMs);
+    connect(&acceptPause_, &QTimer::timeout, this, [this] { notifier_->setEnabled(true); });
+}
 
 HandOverServer::~HandOverServer() {
     if (listener_ < 0) return;
@@ -169,7 +172,7 @@ void HandOverServer::AcceptWaiting() {
         // and accepting resumes after a pause, once other connections have ended. Retrying
         // at once would spin, as the waiting connection keeps the socket readable.
         notifier_->setEnabled(false);
-        QTimer::singleShot(kAcceptPauseMs, this, [this] { notifier_->setEnabled(true); });
+        acceptPause_.start();
         return;
     }
 }

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <functional>
 
 class QLocalSocket;
@@ -56,6 +57,11 @@ class HandOverServer : public QObject {
     Handler handler_;
     int listener_ = -1;
     QSocketNotifier* notifier_ = nullptr;
+    // Accepting pauses while no descriptor is free; see AcceptWaiting. One timer kept for
+    // the server's life, not a new one per pause: nothing new is made while descriptors
+    // are short, and the sanitizer builds' type check, which needs a pipe the first time it
+    // meets a type, has met QTimer (the player's ticks) long before.
+    QTimer acceptPause_;
     QString path_;
     // The socket file this server made, to tell it from one that replaced it.
     dev_t device_ = 0;
