@@ -14,15 +14,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/exception.h"
 #include "platform/wave_out_backend.h"
 #include "platform/wave_out_fake.h"
 #include "player/player_dialog.h"
+#include "player/player_session.h"
 
 namespace fs = std::filesystem;
 
@@ -115,17 +116,17 @@ void OpenAndPlay(benchmark::State& state, fs::path source) {
     const QString tempPath = QString::fromStdString((work / "cvtemp.wav").string());
     const QString path = QString::fromStdString(source.string());
     std::string error;
-    CException::SetReporter([&error](const std::string& message, unsigned) {
-        error = message;
-        return 1;
-    });
     for (auto _ : state) {
-        auto* dialog = new PlayerDialog(tempPath);
-        dialog->OpenSource(path);
-        const bool playing = dialog->Player() && dialog->Player()->GetState() == Playing;
+        auto session = std::make_unique<PlayerSession>(tempPath);
+        auto dialog = std::make_unique<PlayerDialog>(*session);
+        session->SetReporter(
+            [&error](const PlayerSession::Report& r) { error = r.message.toStdString(); });
+        session->OpenSource(path);
+        const bool playing = session->State() == Playing;
         while (playing && device.PendingBuffers() == 0) std::this_thread::yield();
         state.PauseTiming();
-        delete dialog;
+        dialog.reset();
+        session.reset();
         state.ResumeTiming();
         if (!playing) {
             state.SkipWithError(error.empty() ? "did not start" : error.c_str());

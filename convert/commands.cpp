@@ -93,7 +93,7 @@ std::string TagText(const WaveHeader::Tag& tag) {
 void PrintHeader(const WaveHeader& h, bool rawGsm) {
     std::printf("encoding:        %s (format tag 0x%X)%s\n",
                 WaveConverter::EncodingName(h.formatTag), static_cast<unsigned>(h.formatTag),
-                rawGsm ? ", raw GSM file" : "");
+                rawGsm ? ", raw GSM file" : h.extensible ? ", WAVE_FORMAT_EXTENSIBLE" : "");
     if (rawGsm) return;
     std::printf("riff:            %s, size %u, form %s\n", TagText(h.riffTag).c_str(), h.riffSize,
                 TagText(h.waveTag).c_str());
@@ -104,6 +104,9 @@ void PrintHeader(const WaveHeader& h, bool rawGsm) {
     std::printf("block align:     %u\n", h.blockAlign);
     std::printf("bits per sample: %u\n", h.bitsPerSample);
     std::printf("data size:       %u\n", h.dataSize);
+    // What is decoded: the data chunk, or the rest of the file when its size was never filled
+    // in; never a chunk that follows it.
+    std::printf("sound data:      %llu bytes\n", static_cast<unsigned long long>(h.DataLength()));
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 namespace {
 
 constexpr uint32_t kBufferCount = 4;
-constexpr uint32_t kBufferMs = 200;
 // Pause after a thread cycle that moved a buffer.
 constexpr auto kCycle = std::chrono::milliseconds(10);
 

@@ -21,6 +21,9 @@ enum PlayerState : int32_t { Playing = 0, Paused = 1, Stopped = 2 };
 
 class WavePlayer {
   public:
+    // Audio in one buffer: the position advances by this much at a time.
+    static constexpr uint32_t kBufferMs = 200;
+
     // Opens and checks the file; throws CWaveIOException* with code 1, 4 or 5.
     explicit WavePlayer(const std::string& path);
     ~WavePlayer();

@@ -27,7 +27,7 @@ CAboutBox::CAboutBox(QWidget* parent) : QDialog(parent) {
     title = plain(QStringLiteral("Corvane"));
     platform = plain(PlatformText());
     QLabel* version = plain(QStringLiteral("Version 5.6"));
-    QLabel* notice = plain(QStringLiteral("\u00A9 2026 The Corvane developers. Free to share."));
+    QLabel* notice = plain(QStringLiteral("\u00A9 2026 The Corvane developers. MIT licence."));
     notice->setAlignment(Qt::AlignHCenter);
 
     QFont fontA = title->font();

@@ -6,16 +6,20 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
-#include <QTemporaryDir>
 #include <QThread>
+#include <cstdio>
+#include <memory>
 
 #include "platform/exception.h"
 #include "platform/qt/exit_signals.h"
+#include "platform/qt/file_name.h"
 #include "platform/qt/handover.h"
 #include "platform/qt/handover_channel.h"
+#include "platform/qt/private_folder.h"
 #include "platform/qt/settings.h"
 #include "platform/qt/text_to_play.h"
 #include "player/message_box.h"
+#include "player/mpris.h"
 #include "player/player_dialog.h"
 #include "player/player_session.h"
 #include "player/trace.h"
@@ -26,10 +30,12 @@ namespace {
 constexpr int kReachTries = 40;
 constexpr int kReachWaitMs = 250;
 
-// The single-instance lock: one player per user, whichever installed copy runs. The uid keeps
-// users apart where the folder is the shared temporary one.
+// The single-instance lock: one player per user, whichever installed copy runs. Empty when the
+// user has no private folder: such a lock cannot be made.
 QString LockFilePath() {
-    return UserRuntimeDirectory() + QStringLiteral("/corvane-%1.lock").arg(::getuid());
+    const QString folder = UserRuntimeDirectory();
+    return folder.isEmpty() ? QString()
+                            : folder + QStringLiteral("/corvane-%1.lock").arg(::getuid());
 }
 
 }  // namespace
@@ -65,7 +71,7 @@ bool CorvaneApp::ReachRunningPlayer(const QString& text, QLockFile& lock) {
 int CorvaneApp::Run() {
     // The running player works in a folder of its own, and Save As and the window need the
     // real file: a relative path means one in our working directory.
-    const QString text = TextToPlayWithAbsolutePath(textToPlay, QDir::currentPath());
+    const QString text = TextToPlayWithAbsolutePath(textToPlay, CurrentDirectoryName());
 
     QLockFile lock(LockFilePath());
     lock.setStaleLockTime(0);  // a lock is stale only when its process is gone
@@ -80,7 +86,7 @@ int CorvaneApp::Run() {
     InstallMessageBoxReporter();
     // Outlives the folder, so a signal during its removal cannot cut that short.
     ExitSignals exitSignals;
-    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/corvane-XXXXXX"));
+    PrivateFolder folder;
     if (!folder.isValid()) {
         CMessageException(("Cannot create a temporary folder in " + QDir::tempPath()).toStdString())
             .ReportError();
@@ -101,17 +107,28 @@ int CorvaneApp::Run() {
         }
     });
     // A second player (the first did not answer) leaves the socket to the first.
-    if (firstPlayer) server.Listen();
+    if (firstPlayer && !server.Listen()) {
+        const QString problem =
+            server.ErrorString() + QStringLiteral("; files handed over will start a new player");
+        std::fprintf(stderr, "corvane: %s\n", problem.toLocal8Bit().constData());
+        Trace(QStringLiteral("nolisten ") + problem);
+    }
 
     PlayerSession session(tempPath);
     PlayerDialog dialog(session);
     window = &dialog;
-    // A request to end (logout, kill) closes the window as its close box does; boxes and
-    // dialogs open over it end with it.
-    QObject::connect(&exitSignals, &ExitSignals::Received, &dialog, [&dialog] {
+    // A request to end (logout, kill, the desktop's Quit) closes the window as its close box
+    // does; boxes and dialogs open over it end with it.
+    const auto quit = [&dialog] {
         dialog.accept();
         QCoreApplication::exit(0);
-    });
+    };
+    QObject::connect(&exitSignals, &ExitSignals::Received, &dialog, quit);
+    // The desktop's media controls and the media keys reach the one player per user.
+    std::unique_ptr<MprisService> mpris;
+    if (firstPlayer) {
+        mpris = MprisService::Register(session, {[&dialog] { dialog.BringToFront(); }, quit});
+    }
 
     dialog.SetStartPath(text);
     dialog.SetFullScreen(fullScreen);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
@@ -23,6 +24,7 @@
 #include "player/skin/skin.h"
 #include "player/skin/skin_metrics.h"
 #include "player/skin/transparent_static.h"
+#include "player/waveform_view.h"
 
 namespace {
 
@@ -36,9 +38,13 @@ PlayerDialog::PlayerDialog(PlayerSession& session, QWidget* parent)
     InitPlayerResources();
     setWindowTitle(QStringLiteral("Corvane"));
     setWindowIcon(QIcon(QStringLiteral(":/corvane.png")));
-    // The program's main window: a normal top-level window, not a dialog's frame.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    // The program's main window: a top-level window, not a dialog, whose title bar is the
+    // skin's caption band (one title and one close box, in the skin's look).
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    // Moves reach the window without a button held (also over its controls, which pass them
+    // on), so its edges can show the resize shape.
+    setMouseTracking(true);
     setAcceptDrops(true);
     CreateControls();
     CreateBar();
@@ -67,6 +73,7 @@ PlayerDialog::PlayerDialog(PlayerSession& session, QWidget* parent)
     // Every input event passes eventFilter: the focus ring, the wheel over the volume and a
     // click on the time display are decided there.
     qApp->installEventFilter(this);
+    ShowFocusRing(false);  // until the user first moves by keyboard
     Refresh();
 }
 
@@ -130,6 +137,7 @@ void PlayerDialog::CreateControls() {
                             tr("Volume up (Up, or the mouse wheel)"));
     volumeDisplay = display("volumeDisplay", "vol", tr("Volume"),
                             tr("Volume (Up and Down, or the mouse wheel)"));
+    waveform = new WaveformView(session, this);
     background->lower();
 }
 
@@ -137,14 +145,7 @@ void PlayerDialog::CreateBar() {
     bar = new QWidget(this);
     bar->setObjectName(QStringLiteral("menuBar"));
     bar->setAttribute(Qt::WA_StyledBackground);
-    const QColor back = ColorFromRef(skin::kBarColor);
-    const QColor text = ColorFromRef(skin::kDisplayBackColor);
-    bar->setStyleSheet(QStringLiteral("#menuBar { background: %1; }"
-                                      "QPushButton { color: %2; background: transparent;"
-                                      " border: none; padding: 4px 10px; font-weight: bold; }"
-                                      "QPushButton:pressed, QPushButton:open { background: %3; }"
-                                      "QPushButton::menu-indicator { image: none; width: 0; }")
-                           .arg(back.name(), text.name(), back.lighter(160).name()));
+    ScaleBar(skinScale);
     auto* layout = new QHBoxLayout(bar);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -202,6 +203,24 @@ void PlayerDialog::CreateBar() {
     layout->addWidget(menuButton);
 }
 
+void PlayerDialog::ScaleBar(int scale) {
+    const QColor back = ColorFromRef(skin::kBarColor);
+    const QColor text = ColorFromRef(skin::kDisplayBackColor);
+    // The window's own font, scaled with the skin.
+    const QString size =
+        scale > 1 ? QStringLiteral(" font-size: %1px;").arg(QFontInfo(font()).pixelSize() * scale)
+                  : QString();
+    bar->setStyleSheet(QStringLiteral("#menuBar { background: %1; }"
+                                      "QPushButton { color: %2; background: transparent;"
+                                      " border: none; padding: %4px %5px; font-weight: bold;%6 }"
+                                      "QPushButton:pressed, QPushButton:open { background: %3; }"
+                                      "QPushButton::menu-indicator { image: none; width: 0; }")
+                           .arg(back.name(), text.name(), back.lighter(160).name())
+                           .arg(4 * scale)
+                           .arg(10 * scale)
+                           .arg(size));
+}
+
 void PlayerDialog::CreateShortcuts() {
     auto shortcut = [this](QKeySequence keys, auto handler) {
         auto* s = new QShortcut(keys, this);
@@ -220,6 +239,8 @@ void PlayerDialog::CreateShortcuts() {
     shortcut(QKeySequence(Qt::Key_BracketRight), [this] { session.StepSpeed(+1); });
     shortcut(QKeySequence(Qt::Key_BracketLeft), [this] { session.StepSpeed(-1); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { reject(); });
+    // Window managers close a window on Alt+F4 themselves; this covers a desktop without one.
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_F4), [this] { reject(); });
     shortcut(QKeySequence(Qt::Key_F1), [this] { OnHelpRequest(); });
     for (QKeySequence keys : {QKeySequence(Qt::Key_F10), QKeySequence(Qt::SHIFT | Qt::Key_F10),
                               QKeySequence(Qt::Key_Menu)}) {
@@ -245,6 +266,7 @@ void PlayerDialog::Refresh() {
     timeDisplay->SetText(d.time);
     volumeDisplay->SetText(d.volume);
     speedDisplay->SetText(d.speed);
+    PlaceSpeedDisplay();
     speedDisplay->setVisible(!d.speed.isEmpty());
     // The button that stands in the shared place takes the keyboard focus with it.
     BitmapButton* shown = d.pauseShown ? pauseButton : playButton;
@@ -273,6 +295,10 @@ void PlayerDialog::ShowFileName() {
 }
 
 bool PlayerDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (auto* target = qobject_cast<QWidget*>(watched);
+        target && target->window() == this && FrameEvent(target, event)) {
+        return true;
+    }
     switch (event->type()) {
         case QEvent::KeyPress:
             ShowFocusRing(true);
@@ -347,16 +373,23 @@ void PlayerDialog::OnActivate(bool active) {
 }
 
 void PlayerDialog::OnTap(int x, int y) {
-    const int W = width();
-    if (x <= skin::kMenuCorner && y <= skin::kMenuCorner) {
+    if (InMenuCorner(QPoint(x, y))) {
         // The corner opens the program's own menu.
         menu->popup(mapToGlobal(QPoint(x, y)));
         return;
     }
-    if (W - skin::kCloseAreaLeft < x && x < W - skin::kCloseAreaRight && skin::kCloseAreaTop <= y &&
-        y <= skin::kCloseAreaBottom) {
-        done(Accepted);
-    }
+    if (InCloseBox(QPoint(x, y))) done(Accepted);
+}
+
+bool PlayerDialog::InMenuCorner(QPoint at) const {
+    return at.x() <= skin::kMenuCorner * skinScale && at.y() <= skin::kMenuCorner * skinScale;
+}
+
+bool PlayerDialog::InCloseBox(QPoint at) const {
+    const int W = width();
+    const int s = skinScale;
+    return W - skin::kCloseAreaLeft * s < at.x() && at.x() < W - skin::kCloseAreaRight * s &&
+           skin::kCloseAreaTop * s <= at.y() && at.y() <= skin::kCloseAreaBottom * s;
 }
 
 void PlayerDialog::OnHandOver() {

@@ -2,9 +2,13 @@
 // file-name line and the time, speed and volume displays, plus the bar along the bottom edge
 // with "Open File" and "Menu". It draws and routes input; the PlayerSession decides. Its
 // controls carry object names ("play", "pause", "stop", "fastBack", "fastForward", "speed",
-// "volumeUp", "volumeDown", "fileName", "time", "speedDisplay", "volumeDisplay",
+// "volumeUp", "volumeDown", "fileName", "time", "speedDisplay", "volumeDisplay", "waveform",
 // "background", "menuBar", "openFile", "menuButton"), and so do the menu's actions
 // ("saveAs", "closeOnFinish", "checkForUpdate", "about").
+//
+// The window has no window manager's frame: the skin's caption band is its title bar (a drag
+// moves the window, a double-click maximises or restores it, the close box closes it) and
+// its edges resize it.
 #pragma once
 
 #include <QDialog>
@@ -20,6 +24,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTimer;
+class WaveformView;
 
 class PlayerDialog : public QDialog {
     Q_OBJECT
@@ -70,6 +75,8 @@ class PlayerDialog : public QDialog {
   private:
     void CreateControls();
     void CreateBar();
+    // The bar's padding and font at the skin's scale.
+    void ScaleBar(int scale);
     void CreateShortcuts();
     // Places every control for the current size and recomposes the skin.
     void LayoutControls();
@@ -78,8 +85,19 @@ class PlayerDialog : public QDialog {
     void OnActivate(bool active);
     // A press on the window surface at (x, y) in client coordinates, outside the controls.
     void OnTap(int x, int y);
+    bool InMenuCorner(QPoint at) const;
+    bool InCloseBox(QPoint at) const;
+
+    // The frame (player_dialog_frame.cpp): moving, maximising and resizing by the mouse.
+    // Takes a mouse event for any widget of the window; true when it used it up.
+    bool FrameEvent(QWidget* target, QEvent* event);
+    // The edges a press at (window coordinates) resizes; none in a maximised window.
+    Qt::Edges EdgesAt(QPoint at) const;
+    bool OnCaption(QPoint at) const;
+    void ShowResizeCursor(Qt::Edges edges);
     QString HelpPagePath() const;
     void ShowFileName();
+    void PlaceSpeedDisplay();
     // The buttons' focus ring shows only while the user moves by keyboard.
     void ShowFocusRing(bool shown);
 
@@ -89,6 +107,15 @@ class PlayerDialog : public QDialog {
     bool initialised = false;
     QPointer<CAboutBox> aboutBox;
     int wheelDelta = 0;  // eighths of a degree not yet turned into a volume step
+    int skinScale = 1;   // skin::SkinScale for the current size
+
+    // A mouse drag of the frame that the window system did not take over.
+    enum class FrameDrag { None, CaptionPressed, Moving, Resizing };
+    FrameDrag frameDrag = FrameDrag::None;
+    QPoint dragStart;     // global position of the press
+    QRect dragGeometry;   // the window's geometry at the press
+    Qt::Edges dragEdges;  // the edges a resize moves
+    Qt::Edges cursorEdges;
 
     QLabel* background = nullptr;
     BitmapButton* fastBackButton = nullptr;
@@ -103,6 +130,7 @@ class PlayerDialog : public QDialog {
     CTransparentStatic* timeDisplay = nullptr;
     CTransparentStatic* speedDisplay = nullptr;
     CTransparentStatic* volumeDisplay = nullptr;
+    WaveformView* waveform = nullptr;
     QWidget* bar = nullptr;
     QMenu* menu = nullptr;
     QPushButton* menuButton = nullptr;

@@ -1,32 +1,40 @@
 // The player window's layout: the composed skin and the place of every control, counted
-// from the usable area's width W and height H (the window less the bottom bar).
+// from the usable area's width W and height H (the window less the bottom bar), at the skin's
+// scale s for the window's size.
 #include <QLabel>
 #include <QWidget>
+#include <algorithm>
 
 #include "player/player_dialog.h"
 #include "player/skin/bitmap_button.h"
 #include "player/skin/skin.h"
 #include "player/skin/skin_metrics.h"
 #include "player/skin/transparent_static.h"
+#include "player/waveform_view.h"
 
 void PlayerDialog::LayoutControls() {
+    const int s = skin::SkinScale(width(), height());
     const int W = width();
-    const int H = height() - skin::kBarHeight;
+    const int H = height() - skin::kBarHeight * s;
     const qreal ratio = devicePixelRatioF();
+    if (s != skinScale) ScaleBar(s);
+    skinScale = s;
 
-    bar->setGeometry(0, H, W, skin::kBarHeight);
+    bar->setGeometry(0, H, W, skin::kBarHeight * s);
 
-    const QPixmap composed = ComposeBackground(W, H, ratio);
+    const QPixmap composed = ComposeBackground(W, H, ratio, s);
     if (!composed.isNull()) {
         background->setPixmap(composed);
         background->setGeometry(0, 0, W, H);
     }
 
     const int C = W / 2;
+    // At a larger scale the button draws the 2x image at its own size.
+    const qreal images = ratio * s;
     auto place = [&](BitmapButton* button, const skin::ButtonPlace& p) {
-        button->setGeometry(C + p.dx, H - p.dy, p.width, p.height);
-        button->SetImages(LoadSkinBitmap(p.up, ratio), LoadSkinBitmap(p.pressed, ratio),
-                          LoadSkinBitmap(p.focused, ratio), LoadSkinBitmap(p.disabled, ratio));
+        button->setGeometry(C + p.dx * s, H - p.dy * s, p.width * s, p.height * s);
+        button->SetImages(LoadSkinBitmap(p.up, images), LoadSkinBitmap(p.pressed, images),
+                          LoadSkinBitmap(p.focused, images), LoadSkinBitmap(p.disabled, images));
     };
     place(playButton, skin::kPlayPlace);
     place(fastBackButton, skin::kFastBackPlace);
@@ -49,20 +57,41 @@ void PlayerDialog::LayoutControls() {
     // Font A (bold) for the displays, font B (the dialog's weight) for the file-name line,
     // both with 12-pixel characters, antialiased.
     QFont fontA = font();
-    fontA.setPixelSize(skin::kDisplayFontPixels);
+    fontA.setPixelSize(skin::kDisplayFontPixels * s);
     fontA.setStyleStrategy(QFont::PreferAntialias);
     QFont fontB = fontA;
     fontA.setWeight(QFont::Bold);
     for (CTransparentStatic* display : displays) display->setFont(fontA);
     fileNameLine->setFont(fontB);
 
-    fileNameLine->setGeometry(skin::kFileNameX, H - skin::kFileNameDy, W - 2 * skin::kFileNameX,
-                              skin::kFileNameHeight);
-    const int displayY = H - skin::kDisplayDy;
-    timeDisplay->setGeometry(skin::kTimeX, displayY, C + skin::kPlayPlace.dx, skin::kDisplayHeight);
-    speedDisplay->setGeometry(W - skin::kSpeedDisplayFromRight, displayY, skin::kSpeedDisplayWidth,
-                              skin::kDisplayHeight);
-    volumeDisplay->setGeometry(C + skin::kVolumeDisplayDx, displayY, skin::kVolumeDisplayWidth,
-                               skin::kDisplayHeight);
+    fileNameLine->setGeometry(skin::kFileNameX * s, H - skin::kFileNameDy * s,
+                              W - 2 * skin::kFileNameX * s, skin::kFileNameHeight * s);
+    const int displayY = H - skin::kDisplayDy * s;
+    const int displayHeight = skin::kDisplayHeight * s;
+    const int row = skin::DisplayRowLeft(W, s);
+    const int rowWidth = skin::DisplayRowWidth(W, s);
+    timeDisplay->setGeometry(row + skin::kTimeX * s, displayY,
+                             rowWidth / 2 + skin::kPlayPlace.dx * s, displayHeight);
+    PlaceSpeedDisplay();
+    volumeDisplay->setGeometry(C + skin::kVolumeDisplayDx * s, displayY,
+                               skin::kVolumeDisplayWidth * s, displayHeight);
+
+    const int waveformTop = skin::kWaveformTop * s;
+    waveform->setGeometry(skin::kWaveformX * s, waveformTop, W - 2 * skin::kWaveformX * s,
+                          H - skin::kWaveformDy * s - waveformTop);
+    waveform->SetSkinScale(s);
     ShowFileName();
+}
+
+void PlayerDialog::PlaceSpeedDisplay() {
+    // Its right edge stays put; a speed such as "x1.75" widens it to the left rather than
+    // shrinking its text.
+    const int s = skinScale;
+    const int W = width();
+    const int text = speedDisplay->fontMetrics().horizontalAdvance(speedDisplay->Text()) + 4;
+    const int widthNeeded = std::max(skin::kSpeedDisplayWidth * s, text);
+    const int right = skin::DisplayRowLeft(W, s) + skin::DisplayRowWidth(W, s) -
+                      (skin::kSpeedDisplayFromRight - skin::kSpeedDisplayWidth) * s;
+    const int y = height() - (skin::kBarHeight + skin::kDisplayDy) * s;
+    speedDisplay->setGeometry(right - widthNeeded, y, widthNeeded, skin::kDisplayHeight * s);
 }

@@ -1,13 +1,14 @@
 #include "player/player_session.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "platform/exception.h"
 #include "platform/file.h"
+#include "platform/qt/file_name.h"
 #include "platform/qt/settings.h"
 #include "platform/qt/text_to_play.h"
 #include "platform/wave_out.h"
@@ -16,45 +17,41 @@
 
 namespace {
 
-constexpr uint32_t kMaxSpeed = 3;
-constexpr uint32_t kMinQuarters = 4;       // 1x
-constexpr uint32_t kMaxQuarters = 12;      // 3x
+constexpr auto kMaxSpeed = static_cast<uint32_t>(PlayerSession::kMaximumSpeed);
+constexpr uint32_t kMinQuarters = static_cast<uint32_t>(PlayerSession::kMinimumSpeed * 4);  // 1x
+constexpr uint32_t kMaxQuarters = static_cast<uint32_t>(PlayerSession::kMaximumSpeed * 4);  // 3x
 constexpr uint32_t kQuarterRate = 0x4000;  // a quarter in 16.16
 
+// The name as the file layer takes it: the file system's own bytes.
 std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+    return FileNameToBytes(path).toStdString();
 }
 
-// True when a and b name the same file: the same inode when both exist, else the same
-// absolute path once the folders' links are resolved.
+// True when both name one existing file (after links). A name that does not exist yet is no
+// file the player has.
 bool SameFile(const QString& a, const QString& b) {
-    if (QFileInfo::exists(a) && QFileInfo::exists(b)) {
-        return IsSameExistingFile(LocalPath(a), LocalPath(b));
-    }
-    auto resolved = [](const QString& path) {
-        const QFileInfo info(path);
-        const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-        return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') +
-               info.fileName();
-    };
-    return resolved(a) == resolved(b);
+    return IsSameExistingFile(LocalPath(a), LocalPath(b));
 }
 
 // Copies source over destination through a temporary file that replaces the destination
 // only when the whole copy succeeded.
 bool CopyFileSafely(const QString& source, const QString& destination) {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) return false;
+    CFile in;
+    if (!in.Open(LocalPath(source), CFile::modeRead)) return false;
     QSaveFile out(destination);
     if (!out.open(QIODevice::WriteOnly)) return false;
-    QByteArray block;
-    while (!(block = in.read(1 << 16)).isEmpty()) {
-        if (out.write(block) != block.size()) {
-            out.cancelWriting();
-            break;
+    std::vector<char> block(1 << 16);
+    bool written = true;
+    const ExceptionPtr error = CatchException([&] {
+        while (const size_t n = in.Read(block.data(), block.size())) {
+            written = out.write(block.data(), static_cast<qint64>(n)) == static_cast<qint64>(n);
+            if (!written) return;
         }
+    });
+    if (error || !written) {
+        out.cancelWriting();
+        return false;
     }
-    if (in.error() != QFileDevice::NoError) out.cancelWriting();
     return out.commit();
 }
 
@@ -88,10 +85,6 @@ uint32_t PlayerSession::PositionMs() const {
     return player ? player->GetPosition() : 0;
 }
 
-uint32_t PlayerSession::DurationMs() const {
-    return player ? player->GetDuration() : 0;
-}
-
 void PlayerSession::Start(const QString& textToPlay) {
     if (textToPlay.isEmpty()) {
         SetFileName(display.fileName);  // "<No File Opened>"
@@ -119,14 +112,17 @@ void PlayerSession::OpenSource(const QString& path, const QString& label) {
     }
     if (!ConvertIntoTempPath(path)) return;
     sourcePath = path;
+    durationMs = 0;  // known once it plays
+    ++openCount;
     Trace(QStringLiteral("open ") + path);
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    sourceName = slash < 0 ? path : path.mid(slash + 1);
+    sourceName = FileNameForDisplay(slash < 0 ? path : path.mid(slash + 1));
     closePending = false;  // a new recording plays to its own end
     // The name line changes only with the recording, so it always names what Play plays; a
     // newer open during an error box of this one keeps its own name.
-    SetFileName(label.isEmpty() ? sourceName : label);
+    SetFileName(label.isEmpty() ? sourceName : FileNameForDisplay(label));
     Play();
+    emit RecordingChanged();
 }
 
 bool PlayerSession::ConvertIntoTempPath(const QString& path) {
@@ -159,6 +155,7 @@ void PlayerSession::Play() {
         return;
     }
     player = std::move(created);
+    durationMs = player->GetDuration();
     StartPlayer();
 }
 
@@ -293,19 +290,23 @@ void PlayerSession::ApplyVolumePercent(uint32_t percent) {
 }
 
 void PlayerSession::VolumeUp() {
-    if (volumePercent >= 100) return;
-    volumePercent += 10;
-    ApplyVolumePercent(volumePercent);
-    ShowVolume();
-    WriteVolume(volumePercent);
+    if (volumePercent < 100) ChooseVolume(volumePercent + 10);
 }
 
 void PlayerSession::VolumeDown() {
-    if (volumePercent < 10) return;
-    volumePercent -= 10;
-    ApplyVolumePercent(volumePercent);
+    if (volumePercent >= 10) ChooseVolume(volumePercent - 10);
+}
+
+void PlayerSession::SetVolumePercent(double percent) {
+    if (std::isnan(percent)) return;
+    ChooseVolume(static_cast<uint32_t>(std::round(std::clamp(percent, 0.0, 100.0) / 10)) * 10);
+}
+
+void PlayerSession::ChooseVolume(uint32_t percent) {
+    volumePercent = percent;
+    ApplyVolumePercent(percent);
     ShowVolume();
-    WriteVolume(volumePercent);
+    WriteVolume(percent);
 }
 
 void PlayerSession::Tick() {

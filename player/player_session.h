@@ -45,6 +45,8 @@ class PlayerSession : public QObject {
     void SetReporter(Reporter reporter) { this->reporter = std::move(reporter); }
 
     const Display& GetDisplay() const { return display; }
+    // The open recording's path (a file name, see platform/qt/file_name.h) and its name as
+    // shown: the text after the last '/'.
     const QString& SourcePath() const { return sourcePath; }
     const QString& SourceName() const { return sourceName; }
     const QString& TempPath() const { return tempPath; }
@@ -53,8 +55,14 @@ class PlayerSession : public QObject {
     PlayerState State() const;
     bool HasPlayer() const { return player != nullptr; }
     uint32_t PositionMs() const;
-    uint32_t DurationMs() const;
-    // The speed the user chose: 1 to 3 in steps of a quarter.
+    // The loaded recording's length, also once stopped; 0 until it first played.
+    uint32_t DurationMs() const { return durationMs; }
+    // How many recordings were opened so far: tells a reopened file from its earlier open.
+    uint32_t OpenCount() const { return openCount; }
+    // The speeds the user can choose, in steps of a quarter.
+    static constexpr double kMinimumSpeed = 1.0;
+    static constexpr double kMaximumSpeed = 3.0;
+    // The speed the user chose: kMinimumSpeed to kMaximumSpeed in steps of a quarter.
     double Speed() const { return speedQuarters / 4.0; }
     uint32_t VolumePercent() const { return volumePercent; }
     bool CloseOnFinish() const { return closeOnFinish; }
@@ -89,6 +97,8 @@ class PlayerSession : public QObject {
     void ToggleTimeLeft();
     void VolumeUp();
     void VolumeDown();
+    // The nearest multiple of 10 between 0 and 100.
+    void SetVolumePercent(double percent);
     // The 250 ms tick: the device volume, the time display and the end of playback.
     void Tick();
 
@@ -127,6 +137,9 @@ class PlayerSession : public QObject {
     void DisplayChanged();
     // The position jumped (a seek, a skip, fast back or forward) to ms.
     void Seeked(uint32_t ms);
+    // An open replaced the recording in tempPath; sent once its playback has started, so
+    // whoever reads the new file then never holds up its first sound.
+    void RecordingChanged();
     // A conversion runs on this thread: the window shows the busy cursor meanwhile.
     void BusyChanged(bool busy);
     // Close On Finish: the recording ended and no dialog is open.
@@ -141,6 +154,8 @@ class PlayerSession : public QObject {
     void ShowSpeed(uint32_t quarters);
     // Makes quarters the chosen speed, remembers it and applies it to a running player.
     void ChooseSpeed(uint32_t quarters);
+    // Makes percent the output volume, shows it and remembers it.
+    void ChooseVolume(uint32_t percent);
     void ShowVolume();
     void ShowPause(bool shown);
     // Running means a device is open: a Play that failed leaves a player that is Stopped.
@@ -153,6 +168,8 @@ class PlayerSession : public QObject {
     std::unique_ptr<WavePlayer> player;
     QString sourcePath;
     QString sourceName;
+    uint32_t durationMs = 0;
+    uint32_t openCount = 0;
     Display display;
     bool closeOnFinish = false;
     uint32_t volumePercent = 0;

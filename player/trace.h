@@ -8,6 +8,8 @@
 //                    the end of the recording
 //   error <message>  an error was reported; its message box is then closed at once, as if
 //                    OK had been pressed, so that nothing waits for a click
+//   nolisten <message>  the hand-over socket could not be opened; <message> is the line
+//                    the player also writes on stderr after "corvane: "
 // A backslash in a text is written as "\\" and a line end as "\n", so every event is one
 // line. Without the variable nothing is written and the player behaves exactly as usual.
 #pragma once

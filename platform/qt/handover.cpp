@@ -2,6 +2,7 @@
 
 #include <QVariant>
 
+#include "platform/qt/file_name.h"
 #include "platform/qt/handover_channel.h"
 #include "platform/qt/handover_client.h"
 #include "platform/qt/settings.h"
@@ -13,8 +14,9 @@ const QString kAutoPlay = QString::fromLatin1(kAutoPlayKey);
 // The stored value as text; nothing when it is missing or of another type.
 std::optional<QString> AutoPlayText(const QSettings& settings) {
     const QVariant value = settings.value(kAutoPlay);
-    if (value.typeId() != QMetaType::QString) return std::nullopt;
-    return value.toString();
+    if (value.typeId() == QMetaType::QString) return value.toString();
+    if (value.typeId() == QMetaType::QByteArray) return FileNameFromBytes(value.toByteArray());
+    return std::nullopt;
 }
 
 void RemoveAutoPlay(QSettings& settings) {
@@ -26,7 +28,14 @@ void RemoveAutoPlay(QSettings& settings) {
 
 bool StoreAutoPlay(const QString& text) {
     const auto settings = OpenCorvaneSettings();
-    settings->setValue(kAutoPlay, text);
+    // The settings file holds text as UTF-8: a path whose name is not valid UTF-8 travels as
+    // its bytes instead.
+    const QByteArray bytes = FileNameToBytes(text);
+    if (bytes == text.toUtf8()) {
+        settings->setValue(kAutoPlay, text);
+    } else {
+        settings->setValue(kAutoPlay, bytes);
+    }
     settings->sync();
     return settings->status() == QSettings::NoError;
 }

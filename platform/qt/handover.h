@@ -13,8 +13,9 @@ bool StoreAutoPlay(const QString& text);
 
 // The player's side: re-reads the settings, takes "AutoPlay" and removes it (written out at
 // once, so each text plays once). The text is taken whatever its length, up to its first
-// zero character. Nothing when there is no "AutoPlay" or it is not text; an unreadable value
-// is left alone.
+// zero character. Nothing when there is no "AutoPlay" or it is not text (or the bytes of a
+// file name, as StoreAutoPlay keeps a name that is not valid UTF-8); an unreadable value is
+// left alone.
 std::optional<QString> TakeAutoPlay();
 
 // The sender's side after its request: removes "AutoPlay" only when it still holds exactly

@@ -1,12 +1,20 @@
 #include "platform/qt/handover_channel.h"
 
+#include <errno.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QDir>
-#include <QLocalServer>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QStringList>
+#include <cstring>
 
 #include "platform/qt/handover_client.h"
 
@@ -14,45 +22,172 @@ namespace {
 
 // A request is one short line; a peer that sends more without a line end is not one of ours.
 constexpr qint64 kMaxRequestBytes = 1024;
+// Connections waiting to be accepted.
+constexpr int kBacklog = 64;
+// While no descriptor is free, accepting pauses this long between tries (milliseconds).
+constexpr int kAcceptPauseMs = 200;
+// The longest path of a local socket, its terminating zero not counted.
+constexpr qsizetype kMaxSocketPathBytes = sizeof(sockaddr_un::sun_path) - 1;
+
+QString SocketName() {
+    // The uid keeps users apart in case two share a folder that was not meant to be shared.
+    return QStringLiteral("corvane-%1.sock").arg(::getuid());
+}
+
+QString ErrorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Why folder cannot hold the socket; empty when it can.
+QString FolderProblem(const QString& folder) {
+    if (!QDir::isAbsolutePath(folder)) return folder + QStringLiteral(": not an absolute path");
+    struct stat info {};
+    // lstat: a link is refused, whoever made it.
+    if (::lstat(QFile::encodeName(folder).constData(), &info) != 0) {
+        return folder + QStringLiteral(": ") + ErrorText(errno);
+    }
+    if (!S_ISDIR(info.st_mode)) return folder + QStringLiteral(": not a folder");
+    if (info.st_uid != ::geteuid()) return folder + QStringLiteral(": owned by another user");
+    if ((info.st_mode & 077) != 0) return folder + QStringLiteral(": open to other users");
+    if (QFile::encodeName(folder + '/' + SocketName()).size() > kMaxSocketPathBytes) {
+        return folder + QStringLiteral(": too long a path for a socket");
+    }
+    return {};
+}
+
+// Makes folder, user-only, when it is missing; its parents get the usual permissions. What
+// was there already is left as it is, to be checked by FolderProblem.
+void MakePrivateFolder(const QString& folder) {
+    QDir().mkpath(QFileInfo(folder).path());
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+}
 
 }  // namespace
 
-QString UserRuntimeDirectory() {
-    const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return dir.isEmpty() ? QDir::tempPath() : dir;
+QString UserRuntimeDirectory(QString* problems) {
+    struct Candidate {
+        QString folder;
+        bool make;
+    };
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    const Candidate candidates[] = {
+        {qEnvironmentVariable("XDG_RUNTIME_DIR"), false},  // the session's: never made here
+        {cache.isEmpty() ? QString() : cache + QStringLiteral("/corvane/run"), true},
+        {QDir::tempPath() + QStringLiteral("/corvane-%1").arg(::getuid()), true},
+    };
+    QStringList refused;
+    for (const Candidate& candidate : candidates) {
+        if (candidate.folder.isEmpty()) continue;
+        if (candidate.make) MakePrivateFolder(candidate.folder);
+        const QString problem = FolderProblem(candidate.folder);
+        if (problem.isEmpty()) return candidate.folder;
+        refused << problem;
+    }
+    if (problems) *problems = refused.join(QStringLiteral("; "));
+    return {};
 }
 
-QString HandOverSocketPath() {
-    // The uid in the name keeps users apart where the folder is the shared temporary one.
-    return UserRuntimeDirectory() + QStringLiteral("/corvane-%1.sock").arg(::getuid());
+QString HandOverSocketPath(QString* problems) {
+    const QString folder = UserRuntimeDirectory(problems);
+    return folder.isEmpty() ? QString() : folder + '/' + SocketName();
 }
 
 HandOverServer::HandOverServer(Handler handler, QObject* parent)
-    : QObject(parent), handler_(std::move(handler)), server_(new QLocalServer(this)) {
-    // User-only access: Qt binds the socket under a private temporary name with the
-    // restricted permissions and then renames it into place, so it is never reachable by
-    // others.
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(server_, &QLocalServer::newConnection, this, &HandOverServer::OnNewConnection);
+    : QObject(parent), handler_(std::move(handler)) {
+    acceptPause_.setSingleShot(true);
+    acceptPause_.setInterval(kAcceptPauseMs);
+    connect(&acceptPause_, &QTimer::timeout, this, [this] { notifier_->setEnabled(true); });
 }
 
 HandOverServer::~HandOverServer() {
-    server_->close();
+    if (listener_ < 0) return;
+    delete notifier_;
+    ::close(listener_);
+    const QByteArray name = QFile::encodeName(path_);
+    struct stat info {};
+    if (::lstat(name.constData(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_) {
+        ::unlink(name.constData());
+    }
+}
+
+bool HandOverServer::Fail(const QString& path, int error) {
+    error_ = QStringLiteral("cannot listen on %1: %2").arg(path, ErrorText(error));
+    return false;
 }
 
 bool HandOverServer::Listen() {
-    const QString path = HandOverSocketPath();
-    QLocalServer::removeServer(path);
-    return server_->listen(path);
+    QString problems;
+    const QString path = HandOverSocketPath(&problems);
+    if (path.isEmpty()) {
+        error_ =
+            QStringLiteral("cannot listen: no private folder for the socket (%1)").arg(problems);
+        return false;
+    }
+    const QByteArray name = QFile::encodeName(path);  // fits: checked with its folder
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return Fail(path, errno);
+    // A socket left by a player that crashed; anything else at the path is not ours to remove.
+    struct stat info {};
+    if (::lstat(name.constData(), &info) == 0 && S_ISSOCK(info.st_mode)) ::unlink(name.constData());
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return Fail(path, error);
+    }
+    // The folder lets no one else in, so the socket is private before it is made user-only.
+    if (::chmod(name.constData(), 0600) != 0 || ::listen(fd, kBacklog) != 0 ||
+        ::lstat(name.constData(), &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(name.constData());
+        return Fail(path, error);
+    }
+    listener_ = fd;
+    path_ = path;
+    device_ = info.st_dev;
+    inode_ = info.st_ino;
+    notifier_ = new QSocketNotifier(static_cast<qintptr>(fd), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &HandOverServer::AcceptWaiting);
+    // A new notifier is enabled already; the call is made once here, while descriptors are
+    // plentiful, for the sanitizer builds: the type check of a call's object makes a pipe the
+    // first time, which fails once accepting has failed for want of descriptors.
+    notifier_->setEnabled(true);
+    return true;
 }
 
-void HandOverServer::OnNewConnection() {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnRequest(socket); });
-        // A peer that left before it was accepted never signals a disconnection.
-        if (socket->state() != QLocalSocket::ConnectedState) socket->deleteLater();
+void HandOverServer::AcceptWaiting() {
+    for (;;) {
+        const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= 0) {
+            Serve(fd);
+            continue;
+        }
+        if (errno == EINTR || errno == ECONNABORTED) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return;
+        // Out of descriptors or memory: the connection stays queued, the socket stays open,
+        // and accepting resumes after a pause, once other connections have ended. Retrying
+        // at once would spin, as the waiting connection keeps the socket readable.
+        notifier_->setEnabled(false);
+        acceptPause_.start();
+        return;
     }
+}
+
+void HandOverServer::Serve(int descriptor) {
+    auto* socket = new QLocalSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        ::close(descriptor);
+        delete socket;
+        return;
+    }
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnRequest(socket); });
+    // A peer that left before it was accepted never signals a disconnection.
+    if (socket->state() != QLocalSocket::ConnectedState) socket->deleteLater();
 }
 
 void HandOverServer::OnRequest(QLocalSocket* socket) {

@@ -15,7 +15,9 @@ constexpr qint64 kMaxAnswerBytes = 1024;
 }  // namespace
 
 bool HandOverClient::Connect() {
-    socket_.connectToServer(HandOverSocketPath());
+    const QString path = HandOverSocketPath();
+    if (path.isEmpty()) return false;  // no private folder, so no player listens
+    socket_.connectToServer(path);
     if (!socket_.waitForConnected(kConnectTimeoutMs)) return false;
     if (!PeerIsThisUser()) {
         socket_.abort();
@@ -39,9 +41,8 @@ bool HandOverClient::Send(const QByteArray& request) {
     return true;
 }
 
-// The socket normally sits in the user's private runtime directory, where no one else can
-// place one. Where that directory is missing and the path falls back to the shared temporary
-// folder, another user could have bound the name first; such a server is not our player.
+// The socket sits in a folder that only this user can enter. A socket served by another user
+// (only root could put one there) is not our player.
 bool HandOverClient::PeerIsThisUser() {
 #if defined(SO_PEERCRED)
     ucred peer{};

@@ -1,12 +1,13 @@
 #include "platform/qt/text_to_play.h"
 
 #include <QDir>
-#include <QFile>
 #include <QStringList>
+
+#include "platform/qt/file_name.h"
 
 QString TextToPlayFromArguments(int argc, const char* const* argv, int first) {
     QStringList parts;
-    for (int i = first; i < argc; ++i) parts << QFile::decodeName(argv[i]);
+    for (int i = first; i < argc; ++i) parts << FileNameFromBytes(QByteArray(argv[i]));
     return parts.join(QLatin1Char(' '));
 }
 

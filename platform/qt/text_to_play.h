@@ -6,8 +6,9 @@
 
 #include <QString>
 
-// The text to play from a program's arguments argv[first...]: decoded as file names and
-// joined by single blanks, so a path that the caller did not quote arrives whole.
+// The text to play from a program's arguments argv[first...]: decoded as file names (without
+// loss, see file_name.h) and joined by single blanks, so a path that the caller did not quote
+// arrives whole.
 QString TextToPlayFromArguments(int argc, const char* const* argv, int first);
 
 // Splits text into its path and display name. The tag is found by the first "<cvnm:" (letter

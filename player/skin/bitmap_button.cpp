@@ -44,6 +44,8 @@ QSize BitmapButton::sizeHint() const {
 }
 
 void BitmapButton::paintEvent(QPaintEvent*) {
+    // The image fills the button: at its own size, or at the skin's scale in a large window.
     QPainter painter(this);
-    painter.drawPixmap(0, 0, CurrentImage());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(rect(), CurrentImage());
 }

@@ -86,7 +86,7 @@ QPixmap LoadSkinBitmap(int id, qreal devicePixelRatio) {
     return QPixmap(base + QStringLiteral(".png"));
 }
 
-QPixmap ComposeBackground(int width, int height, qreal devicePixelRatio) {
+QPixmap ComposeBackground(int width, int height, qreal devicePixelRatio, int scale) {
     if (width <= 0 || height <= 0) return {};
     const int W = width;
     const int H = height;
@@ -97,13 +97,15 @@ QPixmap ComposeBackground(int width, int height, qreal devicePixelRatio) {
 
     QPainter painter(&target);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    // Draws piece id, stretched onto the rectangle that place gives for its natural size.
+    // Draws piece id, stretched onto the rectangle that place gives for its natural size
+    // (times the scale).
     auto draw = [&](int id, auto place) {
-        const QPixmap piece = LoadSkinBitmap(id, devicePixelRatio);
+        const QPixmap piece = LoadSkinBitmap(id, devicePixelRatio * scale);
         if (piece.isNull()) return;
-        const QSize natural = piece.deviceIndependentSize().toSize();
+        const QSize natural = piece.deviceIndependentSize().toSize() * scale;
         painter.drawPixmap(place(natural.width(), natural.height()), piece);
     };
+    const int s = scale;
     draw(kBackgroundFill, [&](int, int) { return QRect(0, 0, W, H); });
     draw(kTopBand, [&](int, int h) { return QRect(0, 0, W, h); });
     draw(kBottomBand, [&](int, int h) { return QRect(0, H - h, W, h); });
@@ -114,12 +116,16 @@ QPixmap ComposeBackground(int width, int height, qreal devicePixelRatio) {
     draw(kTopRight, [&](int w, int h) { return QRect(W - w, 0, w, h); });
     draw(kBottomRight, [&](int w, int h) { return QRect(W - w, H - h, w, h); });
     using namespace skin;
-    draw(kTitleLogo, [&](int w, int h) { return QRect(kTitleLogoX, kTitleLogoY, w, h); });
-    draw(kBanner,
-         [&](int w, int h) { return QRect(std::max((W - w) / 3, kBannerMinX), kBannerY, w, h); });
+    draw(kTitleLogo, [&](int w, int h) { return QRect(kTitleLogoX * s, kTitleLogoY * s, w, h); });
+    draw(kBanner, [&](int w, int h) {
+        return QRect(std::max((W - w) / 3, kBannerMinX * s), kBannerY * s, w, h);
+    });
     draw(kTransportPanel, [&](int w, int h) { return QRect((W - w) / 2, H - h, w, h); });
-    draw(kDurationLabel, [&](int w, int h) { return QRect(kDurationLabelX, H - kLabelDy, w, h); });
-    draw(kVolumeLabel, [&](int w, int h) { return QRect(W / 2, H - kLabelDy, w, h); });
-    draw(kCloseBox, [&](int w, int h) { return QRect(W - kCloseBoxFromRight, kCloseBoxY, w, h); });
+    draw(kDurationLabel, [&](int w, int h) {
+        return QRect(DisplayRowLeft(W, s) + kDurationLabelX * s, H - kLabelDy * s, w, h);
+    });
+    draw(kVolumeLabel, [&](int w, int h) { return QRect(W / 2, H - kLabelDy * s, w, h); });
+    draw(kCloseBox,
+         [&](int w, int h) { return QRect(W - kCloseBoxFromRight * s, kCloseBoxY * s, w, h); });
     return target;
 }

@@ -59,5 +59,6 @@ const char* SkinBitmapName(int id);
 QPixmap LoadSkinBitmap(int id, qreal devicePixelRatio = 1.0);
 
 // The background of a usable area of width x height logical pixels, drawn from the pieces
-// at devicePixelRatio. Null when the size is empty.
-QPixmap ComposeBackground(int width, int height, qreal devicePixelRatio = 1.0);
+// at devicePixelRatio, every piece and offset scale times its size. Null when the size is
+// empty.
+QPixmap ComposeBackground(int width, int height, qreal devicePixelRatio = 1.0, int scale = 1);

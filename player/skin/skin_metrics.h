@@ -1,7 +1,9 @@
 // The skin's geometry and colours, in one place. Every position is in logical pixels of the
 // usable area (the window less its bottom bar): W is its width, H its height, C = W / 2.
 // Buttons and texts hang from the bottom edge and the centre, so they keep their place
-// against the transport panel whatever the window's size.
+// against the transport panel whatever the window's size; the waveform takes the room that
+// grows. In a large window every size and offset below is multiplied by the skin's scale
+// (SkinScale), and the 2x artwork is drawn.
 #pragma once
 
 #include "player/skin/skin.h"
@@ -15,12 +17,51 @@ inline constexpr ColorRef kDisplayBackColor = 0xDDEAF5;  // light cream behind t
 inline constexpr ColorRef kDisplayTextColor = 0x2E4E6B;
 inline constexpr ColorRef kBarColor = 0x1D2C3B;  // dark brown bottom bar
 
+// The waveform on the parchment panel (0xC8DEEB): the peaks still to play in the brown of
+// the artwork (3.3:1 against the panel, above the 3:1 a graphic needs), the played part on a
+// darker parchment with darker peaks, and the playhead in the deepest brown.
+inline constexpr ColorRef kWaveformColor = 0x427294;
+inline constexpr ColorRef kWaveformPlayedColor = 0x1D2C3B;
+inline constexpr ColorRef kWaveformPlayedBackColor = 0xABC8D9;
+inline constexpr ColorRef kPlayheadColor = 0x0F1924;
+inline constexpr int kPlayheadWidth = 2;
+
 inline constexpr int kDefaultWidth = 240;
 inline constexpr int kDefaultHeight = 320;  // the window, bar included
 inline constexpr int kBarHeight = 30;
-// Below these the transport row and the banner would overlap other controls.
+
+// The waveform fills the panel between the banner and the file-name line: from
+// (10, kWaveformTop) to (W - 10, H - kWaveformDy).
+inline constexpr int kWaveformX = 10;
+inline constexpr int kWaveformTop = 90;
+inline constexpr int kWaveformDy = 114;
+inline constexpr int kWaveformMinHeight = 24;
+
+// Below these the transport row and the banner would overlap other controls, and the
+// waveform would have no room.
 inline constexpr int kMinimumWidth = 200;
-inline constexpr int kMinimumSkinHeight = 200;
+inline constexpr int kMinimumSkinHeight = kWaveformTop + kWaveformMinHeight + kWaveformDy;
+
+// The skin's scale for a window of width x height (bar included): 2 once the window is at
+// least twice the default size both ways, so that maximised on a desktop screen the
+// controls keep their proportion to the window and are drawn from the 2x artwork, pixel for
+// pixel; 1 otherwise.
+inline constexpr int kLargeScale = 2;
+constexpr int SkinScale(int width, int height) {
+    return width >= kLargeScale * kDefaultWidth && height >= kLargeScale * kDefaultHeight
+               ? kLargeScale
+               : 1;
+}
+
+// The displays' row keeps the default width and stays centred under the transport panel in
+// a wider window: it starts at DisplayRowLeft and is DisplayRowWidth wide (the whole width
+// when the window is narrower).
+constexpr int DisplayRowWidth(int W, int scale) {
+    return W < kDefaultWidth * scale ? W : kDefaultWidth * scale;
+}
+constexpr int DisplayRowLeft(int W, int scale) {
+    return (W - DisplayRowWidth(W, scale)) / 2;
+}
 
 inline constexpr int kDisplayFontPixels = 12;
 
@@ -49,7 +90,8 @@ inline constexpr ButtonPlace kVolumeUpPlace{
 
 // Texts: the file-name line at (10, H - 110), (W - 20) x 16; the time display at
 // (7, H - 78), (C - 19) x 14; the speed display at (W - 30, H - 78), 22 x 14; the volume
-// display at (C + 2, H - 78), 38 x 14.
+// display at (C + 2, H - 78), 38 x 14. In a window wider than the displays' row, the time and
+// speed displays' x and the time display's width count from the row instead of the window.
 inline constexpr int kFileNameX = 10;
 inline constexpr int kFileNameDy = 110;
 inline constexpr int kFileNameHeight = 16;
@@ -61,10 +103,12 @@ inline constexpr int kSpeedDisplayWidth = 22;
 inline constexpr int kVolumeDisplayDx = 2;
 inline constexpr int kVolumeDisplayWidth = 38;
 
-// Fixed pieces of the composed background.
+// Fixed pieces of the composed background. The caption band along the top is the window's
+// title bar.
+inline constexpr int kCaptionHeight = 33;
 inline constexpr int kTitleLogoX = 6, kTitleLogoY = 5;
 inline constexpr int kBannerY = 44, kBannerMinX = 8;  // x = (W - w) / 3, at least kBannerMinX
-inline constexpr int kLabelDy = 88;                   // "Duration:" at x 7, "Volume:" at C
+inline constexpr int kLabelDy = 88;  // "Duration:" at x 7 of the displays' row, "Volume:" at C
 inline constexpr int kDurationLabelX = 7;
 inline constexpr int kCloseBoxFromRight = 25, kCloseBoxY = 8;
 

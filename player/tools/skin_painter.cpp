@@ -173,7 +173,7 @@ void PaintBanner(QPainter& p, int w, int h) {
     p.setFont(Font(15, QFont::Bold));
     p.drawText(QRectF(54, 4, w - 58, 20), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("Corvane"));
-    p.setPen(kBrown);
+    p.setPen(kBrownMid);  // small text: dark enough to read (over 4.5:1 on the cream)
     p.setFont(Font(9, QFont::Normal));
     p.drawText(QRectF(54, 22, w - 58, 13), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("Voice messages"));

@@ -112,10 +112,15 @@ TEST(ConvertCli, ConvertsAndDescribes) {
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(ReadPcm(dir.File("out.wav")).samples.size(), 8000u);
 
+    // A trailing chunk is no sound: the data to decode ends where the data chunk does.
+    Bytes tagged = MuLawFile();
+    for (const char* b : {"LIST", "\x04\0\0\0", "INFO"}) tagged.insert(tagged.end(), b, b + 4);
+    WriteFile(dir.File("in.wav"), tagged);
     r = RunConvert("--info " + Quote(dir.File("in.wav")));
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.output.find("G.711 mu-law"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("8000 Hz"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("sound data:      8000 bytes"), std::string::npos) << r.output;
 }
 
 TEST(ConvertCli, FailuresPrintTheSourceAndTheSystemsMessage) {

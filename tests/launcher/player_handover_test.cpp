@@ -6,6 +6,10 @@
 // mode it presses OK on its own message boxes, so an error waits for no one.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -13,12 +17,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QSettings>
 #include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -74,6 +80,9 @@ class PlayerHandOverTest : public ::testing::Test {
         env_.insert("TMPDIR", Path("tmp"));
         env_.insert("CORVANE_TRACE", Path("trace.log"));
         env_.insert("LC_ALL", "C.UTF-8");  // the system's error texts in English
+        // The players stay off the desktop's session bus and its media controls.
+        env_.remove("DBUS_SESSION_BUS_ADDRESS");
+        env_.remove("DISPLAY");
         // tessick starts the player from its own folder.
         ASSERT_EQ(QFileInfo(kTessick).absolutePath(), QFileInfo(kPlayer).absolutePath());
     }
@@ -85,13 +94,15 @@ class PlayerHandOverTest : public ::testing::Test {
                 process->waitForFinished(kHangLimitMs);
             }
         }
-        // A player that tessick started is not our child: its lock file names it.
-        for (const QFileInfo& lock : QDir(Path("run")).entryInfoList({"corvane-*.lock"})) {
-            QFile file(lock.filePath());
-            if (!file.open(QIODevice::ReadOnly)) continue;
-            const qint64 pid = file.readLine().trimmed().toLongLong();
-            const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
-            if (pid > 0 && exe == QFileInfo(kPlayer).canonicalFilePath()) ::kill(pid, SIGKILL);
+        // A player that tessick started is not our child, but it works in our folder (also a
+        // second player that a failed hand-over started, which holds no lock).
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString exe = QFileInfo("/proc/" + pid + "/exe").symLinkTarget();
+            const QString cwd = QFileInfo("/proc/" + pid + "/cwd").symLinkTarget();
+            if (pid.toLongLong() > 0 && exe == QFileInfo(kPlayer).canonicalFilePath() &&
+                (cwd == root_ || cwd.startsWith(root_ + '/'))) {
+                ::kill(static_cast<pid_t>(pid.toLongLong()), SIGKILL);
+            }
         }
     }
 
@@ -120,20 +131,24 @@ class PlayerHandOverTest : public ::testing::Test {
         return path;
     }
 
-    // Starts program in workingDirectory (the test's root folder when empty).
+    // Starts program in workingDirectory (the test's root folder when empty); inChild runs in
+    // the new process before the program.
     QProcess* Start(const QString& program, const QStringList& args,
-                    const QString& workingDirectory = {}) {
+                    const QString& workingDirectory = {},
+                    const std::function<void()>& inChild = {}) {
         processes_.push_back(std::make_unique<QProcess>());
         QProcess* process = processes_.back().get();
         process->setProcessEnvironment(env_);
-        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->setProcessChannelMode(channels_);
+        if (inChild) process->setChildProcessModifier(inChild);
         process->setWorkingDirectory(workingDirectory.isEmpty() ? root_ : workingDirectory);
         process->start(program, args);
         return process;
     }
     // Starts a player and waits until it serves the hand-over socket.
-    QProcess* StartPlayer(const QStringList& args = {}, const QString& workingDirectory = {}) {
-        QProcess* player = Start(kPlayer, args, workingDirectory);
+    QProcess* StartPlayer(const QStringList& args = {}, const QString& workingDirectory = {},
+                          const std::function<void()>& inChild = {}) {
+        QProcess* player = Start(kPlayer, args, workingDirectory, inChild);
         EXPECT_TRUE(WaitUntil([&] { return QFileInfo::exists(SocketPath()); }))
             << "the player does not listen";
         return player;
@@ -171,14 +186,23 @@ class PlayerHandOverTest : public ::testing::Test {
     // True when no player holds its lock (it ended cleanly) and the players' temporary
     // folders are gone.
     bool NoPlayerLeft() const {
-        return QDir(Path("run")).entryList({"corvane-*.lock"}).isEmpty() &&
-               QDir(Path("tmp")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty();
+        return QDir(Path(runFolder_)).entryList({"corvane-*.lock"}).isEmpty() &&
+               TemporaryFolders().isEmpty();
     }
 
-    QString SocketPath() const { return Path("run/corvane-%1.sock").arg(::getuid()); }
+    QString SocketPath() const { return Path(runFolder_ + "/corvane-%1.sock").arg(::getuid()); }
+    // The players' temporary folders.
+    QStringList TemporaryFolders() const {
+        return QDir(Path("tmp")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    }
 
     static inline const QString kTessick = CORVANE_TESSICK;
     static inline const QString kPlayer = CORVANE_PLAYER;
+
+    QProcessEnvironment env_;
+    // Where the programs keep the socket and the lock, below the root folder.
+    QString runFolder_ = "run";
+    QProcess::ProcessChannelMode channels_ = QProcess::ForwardedChannels;
 
   private:
     // The programs' settings file, read and written from outside, and a key in it.
@@ -187,7 +211,6 @@ class PlayerHandOverTest : public ::testing::Test {
 
     testutil::TempDir dir_;
     QString root_;
-    QProcessEnvironment env_;
     std::vector<std::unique_ptr<QProcess>> processes_;
 };
 
@@ -310,6 +333,29 @@ TEST_F(PlayerHandOverTest, TextThePlayerCannotConvertIsReportedAndTessickEnds) {
 // A second start hands its file to the running player as tessick does, whichever installed
 // copy of the player it is (one player per user), with a path relative to its own working
 // directory; without a file it only brings the running one to the front.
+// A name that is not valid UTF-8 (Latin-1 bytes from an older system) is opened by its bytes,
+// from the player's command line and from the launcher; only the shown name is lossy.
+TEST_F(PlayerHandOverTest, FileNamesThatAreNotUtf8Play) {
+    const testutil::Bytes wave =
+        testutil::ReadFile(MakeRecording(Path("media/plain.wav"), 500).toStdString());
+    for (const char* name : {"/caf\xe9.wav", "/b\xf6se.wav"}) {
+        testutil::WriteFile(Path("media").toStdString() + name, wave);
+    }
+    // The programs get the raw bytes through a shell, which makes them from octal escapes.
+    auto startWithByteName = [&](const QString& program, const char* octalName) {
+        const QString command = QStringLiteral("exec \"$0\" \"$(printf '%1')\"").arg(octalName);
+        return Start("/bin/sh", {"-c", command, program});
+    };
+    QProcess* player = startWithByteName(kPlayer, "media/caf\\351.wav");
+    ASSERT_TRUE(WaitForTrace("play"));
+    EXPECT_TRUE(Trace().contains(QString::fromUtf8("name caf\xef\xbf\xbd.wav")));
+
+    ExpectEndsWithZero(startWithByteName(kTessick, "media/b\\366se.wav"), "tessick");
+    EXPECT_EQ(Trace().mid(Trace().size() - 2),
+              (QStringList{QString::fromUtf8("name b\xef\xbf\xbdse.wav"), "play"}));
+    EXPECT_TRUE(StillRunning(player));
+}
+
 TEST_F(PlayerHandOverTest, SecondStartHandsItsFileToTheRunningPlayer) {
     QProcess* player = StartPlayer();
     ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
@@ -381,6 +427,132 @@ TEST_F(PlayerHandOverTest, EndSignalsCloseThePlayerAndItsTemporaryFolderGoes) {
         ExpectEndsWithZero(player, strsignal(signalNumber));
         EXPECT_TRUE(NoPlayerLeft()) << strsignal(signalNumber);
     }
+}
+
+// Idle connections take every descriptor the player may have, so it cannot accept more. It
+// keeps its socket all the same, and once they have ended a hand-over reaches it again.
+TEST_F(PlayerHandOverTest, ThePlayerOutOfDescriptorsKeepsListeningAndRecovers) {
+    constexpr rlim_t kDescriptors = 64;
+    QProcess* player = StartPlayer({}, {}, [] {
+        const rlimit limit{kDescriptors, kDescriptors};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    });
+    ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
+    // A hand-over before, as after: the player has been through every step of one.
+    ASSERT_NO_FATAL_FAILURE(RunTessick({MakeRecording(Path("media/before.wav"), 100)}));
+    ASSERT_TRUE(WaitUntil([&] { return Trace().last() == "stop"; }));
+    const std::filesystem::path descriptors =
+        QStringLiteral("/proc/%1/fd").arg(player->processId()).toStdString();
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, SocketPath().toLocal8Bit().constData(),
+                 sizeof address.sun_path - 1);
+    std::vector<int> idle;
+    const auto connectOne = [&] {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (fd < 0) return;
+        idle.push_back(fd);
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    };
+    // One more connection at a time, as the player accepts them, until it has no descriptor
+    // left; then a few more that it cannot accept.
+    ASSERT_TRUE(WaitUntil([&] {
+        connectOne();
+        const std::ptrdiff_t open = std::distance(std::filesystem::directory_iterator(descriptors),
+                                                  std::filesystem::directory_iterator());
+        return open >= static_cast<std::ptrdiff_t>(kDescriptors) ||
+               !QFileInfo::exists(SocketPath());
+    })) << "the player did not run out of descriptors";
+    for (int i = 0; i < 4; ++i) connectOne();
+    EXPECT_TRUE(StillRunning(player));
+    EXPECT_TRUE(QFileInfo::exists(SocketPath()));
+
+    for (const int fd : idle) ::close(fd);
+    const QString recording = MakeRecording(Path("media/after.wav"), 2000);
+    const qsizetype before = Trace().size();
+    ASSERT_NO_FATAL_FAILURE(RunTessick({recording}));
+    // Played by this player as tessick ends, not by a new one started after it.
+    EXPECT_EQ(TraceAfter(before), (QStringList{"open " + recording, "name after.wav", "play"}));
+    EXPECT_TRUE(StillRunning(player));
+}
+
+// Without a session runtime folder the player and tessick meet in the user's own cache folder,
+// which only the user may enter.
+TEST_F(PlayerHandOverTest, WithoutARuntimeFolderTheHandOverGoesThroughThePrivateCacheFolder) {
+    env_.remove("XDG_RUNTIME_DIR");
+    env_.insert("XDG_CACHE_HOME", Path("cache"));
+    runFolder_ = "cache/corvane/run";
+    QProcess* player = StartPlayer();
+    ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
+    struct stat folder {};
+    ASSERT_EQ(::lstat(Path(runFolder_).toLocal8Bit().constData(), &folder), 0);
+    EXPECT_EQ(folder.st_mode & 07777, 0700u);
+    const QString recording = MakeRecording(Path("media/cached.wav"), 2000);
+    const qsizetype before = Trace().size();
+    ASSERT_NO_FATAL_FAILURE(RunTessick({recording}));
+    EXPECT_EQ(TraceAfter(before), (QStringList{"open " + recording, "name cached.wav", "play"}));
+    EXPECT_TRUE(StillRunning(player));
+}
+
+// A player that cannot listen says so once, on stderr and in the trace, and plays on.
+TEST_F(PlayerHandOverTest, APlayerThatCannotListenSaysSo) {
+    ASSERT_TRUE(QDir().mkpath(SocketPath()));  // not a socket: not the player's to remove
+    channels_ = QProcess::ForwardedOutputChannel;
+    const QString recording = MakeRecording(Path("media/alone.wav"), 2000);
+    QProcess* player = Start(kPlayer, {recording});
+    ASSERT_TRUE(WaitForTrace("play"));
+    const QString problem = "cannot listen on " + SocketPath() +
+                            ": Address already in use; files handed over will start a new player";
+    EXPECT_EQ(Trace(),
+              (QStringList{"nolisten " + problem, "open " + recording, "name alone.wav", "play"}));
+    EXPECT_TRUE(StillRunning(player));  // meanwhile its standard error is read
+    const QString standardError = QString::fromLocal8Bit(player->readAllStandardError());
+    EXPECT_EQ(standardError.count("corvane: " + problem + '\n'), 1) << standardError.toStdString();
+}
+
+// A player killed outright leaves its folder with the recording in it; the next player removes
+// it, but not a folder whose lock a running process holds nor, as root, another user's.
+TEST_F(PlayerHandOverTest, TheNextPlayerRemovesTheFolderOfAKilledOne) {
+    const QString recording = MakeRecording(Path("media/killed.wav"), 60000);
+    QProcess* killed = StartPlayer({recording});
+    ASSERT_TRUE(WaitForTrace("play"));
+    const QStringList left = TemporaryFolders();
+    ASSERT_EQ(left.size(), 1);
+    const QString leftFolder = Path("tmp/" + left.first());
+    const qint64 killedPid = killed->processId();
+    killed->kill();
+    ASSERT_TRUE(killed->waitForFinished(kHangLimitMs));
+    ASSERT_TRUE(QFileInfo::exists(leftFolder + "/cvtemp.wav"));
+
+    // Made as a player makes its folder; the lock stays held by this test while it runs.
+    ASSERT_TRUE(QDir().mkpath(Path("tmp/corvane-living")));
+    QLockFile living(Path("tmp/corvane-living/player.lock"));
+    ASSERT_TRUE(living.tryLock(0));
+    // Folders with a lock of the killed process: one reached through a link, and as root
+    // another user's.
+    const auto makeStale = [&](const QString& folder) {
+        ASSERT_TRUE(QDir().mkpath(folder));
+        QFile lock(folder + "/player.lock");
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(killedPid) + "\ncorvane\n");
+    };
+    ASSERT_NO_FATAL_FAILURE(makeStale(Path("media/elsewhere")));
+    ASSERT_TRUE(QFile::link(Path("media/elsewhere"), Path("tmp/corvane-linked")));
+    QStringList expected{"corvane-living", "corvane-linked"};
+    if (::geteuid() == 0) {
+        ASSERT_NO_FATAL_FAILURE(makeStale(Path("tmp/corvane-theirs")));
+        ASSERT_EQ(::chown(Path("tmp/corvane-theirs").toLocal8Bit().constData(), 65534, 65534), 0);
+        expected << "corvane-theirs";
+    }
+
+    QProcess* next = StartPlayer();
+    ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
+    const QStringList now = TemporaryFolders();
+    EXPECT_FALSE(now.contains(left.first()));
+    for (const QString& kept : expected) EXPECT_TRUE(now.contains(kept)) << kept.toStdString();
+    EXPECT_EQ(now.size(), expected.size() + 1);  // and the next player's own
+    EXPECT_TRUE(QFileInfo::exists(Path("media/elsewhere/player.lock")));
+    EXPECT_TRUE(StillRunning(next));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "player/skin/skin.h"
 #include "player/skin/skin_metrics.h"
 #include "player/skin/transparent_static.h"
+#include "player/waveform_view.h"
 #include "tests/player/player_fixture.h"
 
 namespace playertest {
@@ -53,6 +54,7 @@ TEST_F(LayoutTest, PlacesEveryControlOnA240By290Area) {
     EXPECT_EQ(Geometry("time"), QRect(7, 212, 101, 14));
     EXPECT_EQ(Geometry("speedDisplay"), QRect(210, 212, 22, 14));
     EXPECT_EQ(Geometry("volumeDisplay"), QRect(122, 212, 38, 14));
+    EXPECT_EQ(Geometry("waveform"), QRect(10, 90, 220, 86));  // between banner and name line
     EXPECT_EQ(Background(), QSize(240, 290));
 
     auto* time = window->findChild<CTransparentStatic*>("time");
@@ -74,8 +76,50 @@ TEST_F(LayoutTest, AResizeRecomposesTheSkinAndMovesEveryControl) {
     EXPECT_EQ(Geometry("play"), QRect(141, 206, 38, 38));
     EXPECT_EQ(Geometry("fastForward"), QRect(214, 216, 24, 17));
     EXPECT_EQ(Geometry("fileName"), QRect(10, 140, 300, 16));
-    EXPECT_EQ(Geometry("speedDisplay"), QRect(290, 172, 22, 14));
+    // The displays' row keeps its 240 pixels, centred: from x = 40.
+    EXPECT_EQ(Geometry("time"), QRect(47, 172, 101, 14));
+    EXPECT_EQ(Geometry("speedDisplay"), QRect(250, 172, 22, 14));
+    EXPECT_EQ(Geometry("waveform"), QRect(10, 90, 300, 46));
     EXPECT_EQ(Background(), QSize(320, 250));
+
+    // Twice the default size both ways: the skin and the controls at twice their size.
+    window->resize(1280, 800);  // C = 640, H = 740
+    QApplication::processEvents();
+    EXPECT_EQ(Geometry("play"), QRect(602, 652, 76, 76));
+    EXPECT_EQ(Geometry("time"), QRect(414, 584, 202, 28));
+    EXPECT_EQ(Geometry("menuBar"), QRect(0, 740, 1280, 60));
+    EXPECT_EQ(Geometry("waveform"), QRect(20, 180, 1240, 332));
+    EXPECT_EQ(window->findChild<QWidget*>("time")->font().pixelSize(), 24);
+    EXPECT_EQ(Background(), QSize(1280, 740));
+}
+
+// From the smallest window to a maximised one, every control shows whole, inside the window
+// and clear of every other.
+TEST_F(LayoutTest, NoControlOverlapsAnotherAtAnySize) {
+    Start(Q(MakeWave("sizes.wav", 60000)));
+    Click("speed");  // the speed display shows too
+    for (const QSize size : {window->minimumSize(), QSize(240, 320), QSize(1000, 400),
+                             QSize(1920, 1050), QSize(479, 900)}) {
+        window->resize(size);
+        QApplication::processEvents();
+        ASSERT_EQ(window->size(), size);
+        std::vector<QWidget*> shown;
+        for (QWidget* w : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (w->isWindow() || w->isHidden() || w->objectName() == "background") continue;
+            EXPECT_TRUE(window->rect().contains(w->geometry())) << w->objectName().toStdString();
+            shown.push_back(w);
+        }
+        for (size_t i = 0; i < shown.size(); ++i) {
+            for (size_t j = i + 1; j < shown.size(); ++j) {
+                EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry()))
+                    << shown[i]->objectName().toStdString() << " and "
+                    << shown[j]->objectName().toStdString() << " at " << size.width() << "x"
+                    << size.height();
+            }
+        }
+        EXPECT_GE(Geometry("waveform").height(), skin::kWaveformMinHeight);
+        EXPECT_EQ(Geometry("pause").center().x(), size.width() / 2 - 1);  // centred
+    }
 }
 
 TEST_F(LayoutTest, EveryPieceLoadsAtItsSizeInBothResolutions) {
@@ -108,9 +152,11 @@ TEST_F(LayoutTest, ButtonsDrawThePressedThenFocusedThenUpImage) {
     const QImage up = LoadSkinBitmap(kPlayUp).toImage();
     const QImage focused = LoadSkinBitmap(kPlayFocused).toImage();
     const QImage pressed = LoadSkinBitmap(kPlayPressed).toImage();
-    Button("stop")->setFocus();
-    EXPECT_EQ(play->CurrentImage().toImage(), up);
     play->setFocus();
+    EXPECT_EQ(play->CurrentImage().toImage(), up);  // no ring before the keyboard is used
+    Key(Qt::Key_Tab);
+    Key(Qt::Key_Backtab);
+    ASSERT_EQ(window->focusWidget(), play);
     EXPECT_EQ(play->CurrentImage().toImage(), focused);
     play->setDown(true);
     EXPECT_EQ(play->CurrentImage().toImage(), pressed);
@@ -137,6 +183,8 @@ double DifferentPixels(const QImage& a, const QImage& b) {
 TEST_F(LayoutTest, WindowLooksLikeTheReferencePicture) {
     window->resize(240, 320);
     Start(Q(MakeWave("ignored.wav", 65400)) + "<cvnm:Message from Ann>");
+    auto* waveform = window->findChild<WaveformView*>("waveform");
+    ASSERT_TRUE(WaitUntil([&] { return !waveform->Overview().Empty(); }));
     Click("stop");
     const QImage grabbed = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
     grabbed.save(QDir::tempPath() + "/corvane_window_grab.png");  // at the screen's scale

@@ -55,7 +55,11 @@ std::string PlayerTest::MakeWave(const std::string& name, uint32_t ms) {
     const uint32_t samples = ms * 8;
     data.reserve(samples * 2);
     for (uint32_t i = 0; i < samples; ++i) {
-        const auto v = static_cast<int16_t>(1000 * std::sin(i * 0.2));
+        // Loudness that rises and falls like speech, so the waveform has a shape.
+        const double t = i / 8000.0;
+        const double loudness =
+            0.15 + 0.85 * std::abs(std::sin(t * 1.1)) * (0.6 + 0.4 * std::sin(t * 0.37));
+        const auto v = static_cast<int16_t>(1000 * loudness * std::sin(i * 0.2));
         testutil::Put16(data, static_cast<uint16_t>(v));
     }
     const std::string path = dir.File(name);

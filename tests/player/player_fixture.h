@@ -34,7 +34,8 @@ class PlayerTest : public ::testing::Test {
   protected:
     void SetUp() override;
 
-    // A 16-bit mono 8000 Hz PCM WAVE file of ms milliseconds (a quiet tone) in the folder.
+    // A 16-bit mono 8000 Hz PCM WAVE file of ms milliseconds (a quiet tone whose loudness
+    // rises and falls) in the folder.
     std::string MakeWave(const std::string& name, uint32_t ms);
     // Processes events until done() or timeoutMs passed; returns done().
     static bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);

@@ -2,6 +2,7 @@
 // time display, the end of playback and Close On Finish, hand-overs and Save As.
 #include <QDir>
 #include <QFile>
+#include <cmath>
 
 #include "platform/qt/settings.h"
 #include "platform/wave_out.h"
@@ -142,6 +143,19 @@ TEST_F(SessionTest, VolumeReadsRoundedToTensStepsWithinBoundsAndIsRemembered) {
     WaveOutSetVolume(0x7FFF7FFF);  // changed elsewhere: the tick shows it
     session->Tick();
     EXPECT_EQ(session->GetDisplay().volume, "50%");
+
+    // A volume given from outside goes to the nearest ten, within 0 to 100.
+    session->SetVolumePercent(34.9);
+    EXPECT_EQ(session->GetDisplay().volume, "30%");
+    EXPECT_EQ(WaveOutGetVolume(), (65535u * 30 / 100) * 0x10001u);
+    session->SetVolumePercent(35);
+    EXPECT_EQ(session->VolumePercent(), 40u);
+    session->SetVolumePercent(-5);
+    EXPECT_EQ(session->VolumePercent(), 0u);
+    session->SetVolumePercent(250);
+    EXPECT_EQ(session->VolumePercent(), 100u);
+    session->SetVolumePercent(std::nan(""));
+    EXPECT_EQ(ReadVolume(), 100u);
 
     // The next start applies the stored volume, rounded down to tens.
     WriteVolume(47);

@@ -74,6 +74,8 @@ TEST_F(WindowTest, KeysDriveTheTransportVolumeAndCommands) {
     EXPECT_EQ(Text("speedDisplay"), "x2");
     Key(Qt::Key_BracketLeft);
     EXPECT_EQ(Text("speedDisplay"), "x1.75");
+    auto* speed = window->findChild<CTransparentStatic*>("speedDisplay");
+    EXPECT_EQ(speed->DrawingFont().pixelSize(), speed->font().pixelSize());  // room, not shrunk
     Key(Qt::Key_BracketRight);
     EXPECT_EQ(Text("speedDisplay"), "x2");
     Key(Qt::Key_Left, Qt::ShiftModifier);
@@ -162,6 +164,7 @@ TEST_F(WindowTest, AHandOverClosesTheAboutBoxAndPlays) {
 // once the box is closed.
 TEST_F(WindowTest, CloseOnFinishWaitsForTheAboutBox) {
     WriteCloseOnFinish(true);
+    window.reset();  // the window refers to the session: it goes first
     session = std::make_unique<PlayerSession>(TempPath());
     window = std::make_unique<PlayerDialog>(*session);
     Start(Q(MakeWave("short.wav", 300)));
@@ -189,6 +192,30 @@ TEST_F(WindowTest, TheCornerOpensTheMenuAndTheCloseBoxCloses) {
     QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(223, 15));
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), QDialog::Accepted);
+}
+
+// The skin's caption band is the title bar: a drag moves the window, a double-click
+// maximises and restores it; the window's edges resize it. (Without a window manager the
+// window follows the pointer itself.)
+TEST_F(WindowTest, TheCaptionMovesAndMaximisesTheWindowAndItsEdgesResizeIt) {
+    Start();
+    EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
+    const QPoint start = window->pos();
+    QTest::mousePress(window.get(), Qt::LeftButton, {}, QPoint(120, 15));
+    QTest::mouseMove(window.get(), QPoint(170, 45));
+    QTest::mouseRelease(window.get(), Qt::LeftButton, {}, QPoint(170, 45));
+    EXPECT_EQ(window->pos(), start + QPoint(50, 30));
+
+    QTest::mouseDClick(window.get(), Qt::LeftButton, {}, QPoint(120, 15));
+    EXPECT_TRUE(window->isMaximized());
+    QTest::mouseDClick(window.get(), Qt::LeftButton, {}, QPoint(120, 15));
+    EXPECT_FALSE(window->isMaximized());
+
+    window->resize(240, 320);
+    QTest::mousePress(window.get(), Qt::LeftButton, {}, QPoint(238, 318));
+    QTest::mouseMove(window.get(), QPoint(278, 338));
+    QTest::mouseRelease(window.get(), Qt::LeftButton, {}, QPoint(278, 338));
+    EXPECT_EQ(window->size(), QSize(280, 340));
 }
 
 TEST_F(WindowTest, DroppingAFileOpensIt) {

@@ -1,0 +1,42 @@
+#include "player/waveform_loader.h"
+
+#include <QFile>
+#include <QMetaObject>
+
+#include "platform/exception.h"
+
+WaveformLoader::WaveformLoader(QObject* parent) : QObject(parent) {}
+
+WaveformLoader::~WaveformLoader() {
+    Cancel();
+}
+
+void WaveformLoader::Cancel() {
+    if (cancel) cancel->store(true);
+    // The computation looks at the flag between reads of 1 MiB: the wait is short.
+    if (worker.joinable()) worker.join();
+}
+
+void WaveformLoader::Load(const QString& path) {
+    Cancel();
+    const uint64_t job = ++generation;
+    overview = {};
+    emit OverviewChanged();
+    cancel = std::make_shared<std::atomic<bool>>(false);
+    auto work = [this, job, flag = cancel, file = QFile::encodeName(path).toStdString()] {
+        auto result = std::make_shared<WaveformOverview>(ComputeWaveformOverview(file, flag.get()));
+        if (flag->load()) return;
+        // Queued to this object's thread; the destructor joins this thread first, so the
+        // object is alive while the call is posted, and its pending calls die with it.
+        QMetaObject::invokeMethod(
+            this, [this, job, result] { Deliver(job, result); }, Qt::QueuedConnection);
+    };
+    // Without a thread (the system has none to give) the panel stays empty.
+    CatchException([&] { worker = std::thread(std::move(work)); });
+}
+
+void WaveformLoader::Deliver(uint64_t job, const std::shared_ptr<WaveformOverview>& result) {
+    if (job != generation) return;  // a newer recording was opened meanwhile
+    overview = std::move(*result);
+    emit OverviewChanged();
+}
