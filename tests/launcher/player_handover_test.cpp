@@ -12,7 +12,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,18 +19,17 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QSettings>
-#include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <ostream>
 #include <vector>
 
 #include "platform/qt/settings.h"
+#include "tests/player_process_test.h"
 #include "tests/test_util.h"
 
 // Failures show texts as texts (found through the argument's namespace, so not in ours).
@@ -41,44 +39,16 @@ static void PrintTo(const QString& text, std::ostream* out) {
 
 namespace {
 
-// Far longer than anything here takes, even under the sanitizers: reaching it means a hang.
-constexpr int kHangLimitMs = 15000;
+using testutil::kHangLimitMs;
+using testutil::WaitUntil;
+
 // How long a process that should keep running is watched for an early end.
 constexpr int kStillRunningMs = 200;
 
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kHangLimitMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QThread::msleep(10);
-    }
-    return true;
-}
-
-class PlayerHandOverTest : public ::testing::Test {
+class PlayerHandOverTest : public testutil::PlayerProcessTest {
   protected:
-    static void SetUpTestSuite() {
-        // QProcess wants an application object for its notifications.
-        if (QCoreApplication::instance()) return;
-        static int argc = 1;
-        static char name[] = "launcher_tests";
-        static char* argv[] = {name, nullptr};
-        new QCoreApplication(argc, argv);
-    }
-
     void SetUp() override {
-        // Canonical, as the programs see their working directories.
-        root_ = QDir(QString::fromStdString(dir_.path().string())).canonicalPath();
-        for (const char* sub : {"run", "config", "tmp", "media"}) QDir(root_).mkpath(sub);
-        QFile::setPermissions(Path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        env_ = QProcessEnvironment::systemEnvironment();
-        env_.insert("QT_QPA_PLATFORM", "offscreen");
-        env_.insert("CORVANE_AUDIO", "null");
-        env_.insert("XDG_RUNTIME_DIR", Path("run"));
-        env_.insert("XDG_CONFIG_HOME", Path("config"));
-        env_.insert("TMPDIR", Path("tmp"));
-        env_.insert("CORVANE_TRACE", Path("trace.log"));
+        PlayerProcessTest::SetUp();
         env_.insert("LC_ALL", "C.UTF-8");  // the system's error texts in English
         // The players stay off the desktop's session bus and its media controls.
         env_.remove("DBUS_SESSION_BUS_ADDRESS");
@@ -88,25 +58,19 @@ class PlayerHandOverTest : public ::testing::Test {
     }
 
     void TearDown() override {
-        for (const auto& process : processes_) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished(kHangLimitMs);
-            }
-        }
+        PlayerProcessTest::TearDown();
         // A player that tessick started is not our child, but it works in our folder (also a
         // second player that a failed hand-over started, which holds no lock).
         for (const QString& pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
             const QString exe = QFileInfo("/proc/" + pid + "/exe").symLinkTarget();
             const QString cwd = QFileInfo("/proc/" + pid + "/cwd").symLinkTarget();
             if (pid.toLongLong() > 0 && exe == QFileInfo(kPlayer).canonicalFilePath() &&
-                (cwd == root_ || cwd.startsWith(root_ + '/'))) {
+                (cwd == Root() || cwd.startsWith(Root() + '/'))) {
                 ::kill(static_cast<pid_t>(pid.toLongLong()), SIGKILL);
             }
         }
     }
 
-    QString Path(const QString& name) const { return root_ + '/' + name; }
     // The runtime folder (lock and socket) of the programs started from now on.
     void SetRuntimeFolder(const QString& folder) { env_.insert("XDG_RUNTIME_DIR", folder); }
 
@@ -136,12 +100,11 @@ class PlayerHandOverTest : public ::testing::Test {
     QProcess* Start(const QString& program, const QStringList& args,
                     const QString& workingDirectory = {},
                     const std::function<void()>& inChild = {}) {
-        processes_.push_back(std::make_unique<QProcess>());
-        QProcess* process = processes_.back().get();
+        QProcess* process = NewProcess();
         process->setProcessEnvironment(env_);
         process->setProcessChannelMode(channels_);
         if (inChild) process->setChildProcessModifier(inChild);
-        process->setWorkingDirectory(workingDirectory.isEmpty() ? root_ : workingDirectory);
+        process->setWorkingDirectory(workingDirectory.isEmpty() ? Root() : workingDirectory);
         process->start(program, args);
         return process;
     }
@@ -169,19 +132,8 @@ class PlayerHandOverTest : public ::testing::Test {
         return !process->waitForFinished(kStillRunningMs);
     }
 
-    // The player's trace, one event per entry.
-    QStringList Trace() const {
-        QFile file(Path("trace.log"));
-        if (!file.open(QIODevice::ReadOnly)) return {};
-        QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
-        lines.removeLast();  // after the last line end
-        return lines;
-    }
     // The trace from the first event after the first `skip` ones.
     QStringList TraceAfter(qsizetype skip) const { return Trace().mid(skip); }
-    bool WaitForTrace(const QString& event) const {
-        return WaitUntil([&] { return Trace().contains(event); });
-    }
 
     // True when no player holds its lock (it ended cleanly) and the players' temporary
     // folders are gone.
@@ -199,7 +151,6 @@ class PlayerHandOverTest : public ::testing::Test {
     static inline const QString kTessick = CORVANE_TESSICK;
     static inline const QString kPlayer = CORVANE_PLAYER;
 
-    QProcessEnvironment env_;
     // Where the programs keep the socket and the lock, below the root folder.
     QString runFolder_ = "run";
     QProcess::ProcessChannelMode channels_ = QProcess::ForwardedChannels;
@@ -208,10 +159,6 @@ class PlayerHandOverTest : public ::testing::Test {
     // The programs' settings file, read and written from outside, and a key in it.
     QString Conf() const { return Path("config/Brandolin/Corvane.conf"); }
     static QString Key(const char* key) { return QStringLiteral("1.0/") + key; }
-
-    testutil::TempDir dir_;
-    QString root_;
-    std::vector<std::unique_ptr<QProcess>> processes_;
 };
 
 TEST_F(PlayerHandOverTest, HandedOverFilePlaysUnderItsLabelAndAutoPlayIsGone) {

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -16,16 +15,13 @@
 #include <QDBusVariant>
 #include <QDebug>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QThread>
 #include <algorithm>
-#include <functional>
-#include <memory>
 #include <ostream>
 #include <vector>
 
+#include "tests/player_process_test.h"
 #include "tests/test_util.h"
 
 // Failures show values as Qt writes them (found through the argument's namespace).
@@ -40,24 +36,13 @@ static void PrintTo(const QString& text, std::ostream* out) {
 
 namespace {
 
-// Far longer than anything here takes, even under the sanitizers: reaching it means a hang.
-constexpr int kHangLimitMs = 15000;
+using testutil::kHangLimitMs;
+using testutil::WaitUntil;
 
 const QString kService = QStringLiteral("org.mpris.MediaPlayer2.corvane");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
-
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kHangLimitMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 // Properties read from the bus, with the maps among them (Metadata) unpacked.
 QVariantMap Unpacked(const QVariantMap& properties) {
@@ -85,41 +70,15 @@ class Listener : public QObject {
     void OnSeeked(qlonglong position) { seeks.push_back(position); }
 };
 
-class MprisTest : public ::testing::Test {
+class MprisTest : public testutil::PlayerProcessTest {
   protected:
-    static void SetUpTestSuite() {
-        if (QCoreApplication::instance()) return;
-        static int argc = 1;
-        static char name[] = "mpris_tests";
-        static char* argv[] = {name, nullptr};
-        new QCoreApplication(argc, argv);
-    }
-
     void SetUp() override {
         if (kPlayerctl.isEmpty()) GTEST_SKIP() << "needs playerctl and dbus-run-session";
         ASSERT_TRUE(bus().isConnected()) << "no private session bus: run through ctest";
-        root_ = QDir(QString::fromStdString(dir_.path().string())).canonicalPath();
-        for (const char* sub : {"run", "config", "tmp", "media"}) QDir(root_).mkpath(sub);
-        QFile::setPermissions(Path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        env_ = QProcessEnvironment::systemEnvironment();
-        env_.insert("QT_QPA_PLATFORM", "offscreen");
-        env_.insert("CORVANE_AUDIO", "null");
-        env_.insert("XDG_RUNTIME_DIR", Path("run"));
-        env_.insert("XDG_CONFIG_HOME", Path("config"));
-        env_.insert("TMPDIR", Path("tmp"));
-        env_.insert("CORVANE_TRACE", Path("trace.log"));
-    }
-
-    void TearDown() override {
-        for (const auto& process : processes_) {
-            if (process->state() == QProcess::NotRunning) continue;
-            process->kill();
-            process->waitForFinished(kHangLimitMs);
-        }
+        PlayerProcessTest::SetUp();
     }
 
     static QDBusConnection bus() { return QDBusConnection::sessionBus(); }
-    QString Path(const QString& name) const { return root_ + '/' + name; }
 
     // A 16-bit mono 8000 Hz PCM recording of silence, ms milliseconds long, at path.
     static QString MakeRecording(const QString& path, uint32_t ms) {
@@ -132,8 +91,7 @@ class MprisTest : public ::testing::Test {
     // to the process for the test to read.
     QProcess* StartPlayer(const QStringList& args, const QProcessEnvironment& env,
                           QProcess::ProcessChannelMode output = QProcess::ForwardedChannels) {
-        processes_.push_back(std::make_unique<QProcess>());
-        QProcess* player = processes_.back().get();
+        QProcess* player = NewProcess();
         player->setProcessEnvironment(env);
         player->setProcessChannelMode(output);
         player->start(kCorvane, args);
@@ -145,17 +103,6 @@ class MprisTest : public ::testing::Test {
         return player;
     }
     QProcess* StartPlayer(const QStringList& args = {}) { return StartPlayer(args, env_); }
-
-    bool WaitForTrace(const QString& event) const {
-        return WaitUntil([&] { return Trace().contains(event); });
-    }
-    QStringList Trace() const {
-        QFile file(Path("trace.log"));
-        if (!file.open(QIODevice::ReadOnly)) return {};
-        QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
-        lines.removeLast();  // after the last line end
-        return lines;
-    }
 
     // Runs playerctl on the player; its output without the line end.
     static QString Ctl(const QStringList& args) {
@@ -200,12 +147,6 @@ class MprisTest : public ::testing::Test {
     static inline const QString kPlayerctl = CORVANE_PLAYERCTL;
 
     Listener listener_;
-    QProcessEnvironment env_;
-
-  private:
-    testutil::TempDir dir_;
-    QString root_;
-    std::vector<std::unique_ptr<QProcess>> processes_;
 };
 
 TEST_F(MprisTest, TellsTheDesktopWhatPlaysAndWhatItCanDo) {
