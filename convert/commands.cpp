@@ -93,7 +93,9 @@ std::string TagText(const WaveHeader::Tag& tag) {
 void PrintHeader(const WaveHeader& h, bool rawGsm) {
     std::printf("encoding:        %s (format tag 0x%X)%s\n",
                 WaveConverter::EncodingName(h.formatTag), static_cast<unsigned>(h.formatTag),
-                rawGsm ? ", raw GSM file" : h.extensible ? ", WAVE_FORMAT_EXTENSIBLE" : "");
+                rawGsm         ? ", raw GSM file"
+                : h.extensible ? ", WAVE_FORMAT_EXTENSIBLE"
+                               : "");
     if (rawGsm) return;
     std::printf("riff:            %s, size %u, form %s\n", TagText(h.riffTag).c_str(), h.riffSize,
                 TagText(h.waveTag).c_str());

@@ -93,7 +93,15 @@ PcmFile ReadPcm(const std::string& path) {
     if (b.size() < 44) throw std::runtime_error("short output " + path);
     auto u16 = [&](size_t o) { return static_cast<uint16_t>(b[o] | (b[o + 1] << 8)); };
     auto u32 = [&](size_t o) { return static_cast<uint32_t>(u16(o) | (u16(o + 2) << 16)); };
-    PcmFile p{static_cast<FormatTag>(u16(20)), u16(22), u16(32), u16(34), u32(4), u32(24), u32(28), u32(40), {}};
+    PcmFile p{static_cast<FormatTag>(u16(20)),
+              u16(22),
+              u16(32),
+              u16(34),
+              u32(4),
+              u32(24),
+              u32(28),
+              u32(40),
+              {}};
     for (size_t o = 44; o + 1 < b.size(); o += 2) p.samples.push_back(static_cast<int16_t>(u16(o)));
     return p;
 }

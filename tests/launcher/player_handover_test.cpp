@@ -171,8 +171,7 @@ TEST_F(PlayerHandOverTest, HandedOverFilePlaysUnderItsLabelAndAutoPlayIsGone) {
     // A path relative to tessick's working directory (the player's is another).
     ASSERT_NO_FATAL_FAILURE(RunTessick({"greeting.wav<cvnm:Ann's call>"}, Path("media")));
     // tessick ends only once the player has converted the file and started it.
-    EXPECT_EQ(TraceAfter(before),
-              (QStringList{"open " + recording, "name Ann's call", "play"}));
+    EXPECT_EQ(TraceAfter(before), (QStringList{"open " + recording, "name Ann's call", "play"}));
     EXPECT_EQ(AutoPlay(), std::nullopt);
 
     // It plays to its end; Close On Finish then ends the player, which leaves nothing behind.
@@ -269,10 +268,10 @@ TEST_F(PlayerHandOverTest, TextThePlayerCannotConvertIsReportedAndTessickEnds) {
     ASSERT_NO_FATAL_FAILURE(RunTessick({missing}));
     ASSERT_NO_FATAL_FAILURE(RunTessick({notWave + "<cvnm:Notes>"}));
     ASSERT_NO_FATAL_FAILURE(RunTessick({recording}));
-    EXPECT_EQ(TraceAfter(before),
-              (QStringList{"error Cannot open \"" + missing + "\": No such file or directory.",
-                           "error Invalid wav header.", "open " + recording,
-                           "name good.wav", "play"}));
+    EXPECT_EQ(
+        TraceAfter(before),
+        (QStringList{"error Cannot open \"" + missing + "\": No such file or directory.",
+                     "error Invalid wav header.", "open " + recording, "name good.wav", "play"}));
     EXPECT_EQ(AutoPlay(), std::nullopt);
     EXPECT_TRUE(StillRunning(player));
 }
@@ -313,8 +312,7 @@ TEST_F(PlayerHandOverTest, SecondStartHandsItsFileToTheRunningPlayer) {
 
     qsizetype before = Trace().size();
     ExpectEndsWithZero(Start(copy, {"second.wav<cvnm:Second>"}, Path("media")), "second start");
-    EXPECT_EQ(TraceAfter(before),
-              (QStringList{"open " + recording, "name Second", "play"}));
+    EXPECT_EQ(TraceAfter(before), (QStringList{"open " + recording, "name Second", "play"}));
     EXPECT_EQ(AutoPlay(), std::nullopt);
 
     before = Trace().size();
