@@ -1,6 +1,6 @@
 // The fixture of the tests that run the real player as a program (offscreen, with the null
 // audio device): each test gives the programs a root folder of its own with their runtime,
-// settings and temporary folders and a media folder, and reads what the player shows and
+// settings, cache and temporary folders and a media folder, and reads what the player shows and
 // plays from its trace (CORVANE_TRACE, see player/trace.h).
 #pragma once
 
@@ -52,13 +52,14 @@ class PlayerProcessTest : public ::testing::Test {
     void SetUp() override {
         // Canonical, as the programs see their working directories.
         root_ = QDir(QString::fromStdString(dir_.path().string())).canonicalPath();
-        for (const char* sub : {"run", "config", "tmp", "media"}) QDir(root_).mkpath(sub);
+        for (const char* sub : {"run", "config", "cache", "tmp", "media"}) QDir(root_).mkpath(sub);
         QFile::setPermissions(Path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         env_ = QProcessEnvironment::systemEnvironment();
         env_.insert("QT_QPA_PLATFORM", "offscreen");
         env_.insert("CORVANE_AUDIO", "null");
         env_.insert("XDG_RUNTIME_DIR", Path("run"));
         env_.insert("XDG_CONFIG_HOME", Path("config"));
+        env_.insert("XDG_CACHE_HOME", Path("cache"));
         env_.insert("TMPDIR", Path("tmp"));
         env_.insert("CORVANE_TRACE", Path("trace.log"));
     }

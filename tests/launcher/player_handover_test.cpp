@@ -340,15 +340,16 @@ TEST_F(PlayerHandOverTest, AStartWhileThePlayerIsStartingIsNotLost) {
 }
 
 // A lock that cannot be made at all does not stop the player: it comes up at once, as the
-// only player, rather than waiting 10 s for a running one that never answers. Here the lock's
-// path is too long for the system, which (unlike a read-only folder) also holds for root.
+// only player, rather than waiting 10 s for a running one that never answers. Here no folder
+// can hold it, which holds for root too: the runtime folder's path is too long for a socket,
+// and a file stands where the cache and the temporary folders would get one.
 TEST_F(PlayerHandOverTest, APlayerThatCannotMakeItsLockStartsAtOnce) {
-    QString folder = Path("run");
-    while (folder.size() < 4090)
-        folder += '/' + QString(std::min<qsizetype>(200, 4089 - folder.size()), 'r');
+    const QString folder = Path("run/" + QString(sizeof(sockaddr_un::sun_path), 'r'));
     ASSERT_TRUE(QDir().mkpath(folder));
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     SetRuntimeFolder(folder);
+    testutil::WriteFile(Path("cache/corvane").toStdString(), {});
+    testutil::WriteFile(Path("tmp/corvane-%1").arg(::getuid()).toStdString(), {});
     const QString recording = MakeRecording(Path("media/at-once.wav"), 2000);
 
     QElapsedTimer clock;
@@ -425,7 +426,6 @@ TEST_F(PlayerHandOverTest, ThePlayerOutOfDescriptorsKeepsListeningAndRecovers) {
 // which only the user may enter.
 TEST_F(PlayerHandOverTest, WithoutARuntimeFolderTheHandOverGoesThroughThePrivateCacheFolder) {
     env_.remove("XDG_RUNTIME_DIR");
-    env_.insert("XDG_CACHE_HOME", Path("cache"));
     runFolder_ = "cache/corvane/run";
     QProcess* player = StartPlayer();
     ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
