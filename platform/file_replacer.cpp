@@ -40,12 +40,14 @@ std::string FollowLinks(std::string path) {
 
 }  // namespace
 
-FileReplacer::FileReplacer(const std::string& target) : target_(FollowLinks(target)) {
+FileReplacer::FileReplacer(const std::string& target, Flush flush) : target_(FollowLinks(target)) {
     struct stat existing {};
     const bool exists = ::stat(target_.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode)) ThrowFileException(EISDIR, target_, "Cannot create");
     if (exists && !S_ISREG(existing.st_mode))
         ThrowFileException(EINVAL, target_, "Not a regular file");
+    // A new or empty target has nothing a crash could lose.
+    flush_ = flush == Flush::kWhenReplacing && exists && existing.st_size > 0;
     // An existing target's contents may be private: the scratch file starts private and is
     // opened up to the target's mode only then, so nobody can open it in between.
     scratch_.emplace(FolderOf(target_), NameOf(target_), exists ? 0600 : 0666);
@@ -62,5 +64,5 @@ FileReplacer::FileReplacer(const std::string& target) : target_(FollowLinks(targ
 }
 
 void FileReplacer::Commit() {
-    scratch_->RenameOver(target_);
+    scratch_->RenameOver(target_, flush_);
 }

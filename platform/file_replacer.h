@@ -15,6 +15,15 @@
 
 #include "platform/scratch_file.h"
 
+// Whether Commit flushes the new contents to the disk before the rename. Without the flush a
+// crash soon after the rename may leave the target empty or partial (the file system may
+// write the rename before the data); with it, committing an hour of sound waits a fraction of
+// a second for the disk.
+enum class Flush {
+    kWhenReplacing,  // when the target holds contents: those are never lost, only replaced
+    kNever,          // for a file that need not outlive a crash (the player's recording)
+};
+
 class FileReplacer {
   public:
     // A target that is a symbolic link is followed: its final target is replaced and the link
@@ -22,18 +31,19 @@ class FileReplacer {
     // group as far as the process may give them); a new target gets the mode any new file
     // would. Throws CFileException* when the target is a folder or another non-regular file,
     // or when no file can be created in its folder (nothing is touched then).
-    explicit FileReplacer(const std::string& target);
+    explicit FileReplacer(const std::string& target, Flush flush = Flush::kWhenReplacing);
 
     // The file to write (create or truncate it; it starts out empty).
     const std::string& ScratchPath() const { return scratch_->Path(); }
     // The file that Commit replaces: the target with its links followed.
     const std::string& TargetPath() const { return target_; }
 
-    // Flushes the scratch file to the disk and renames it over the target. Throws
-    // CFileException*; the target is then untouched.
+    // Renames the scratch file over the target, flushed first as the constructor was told.
+    // Throws CFileException*; the target is then untouched.
     void Commit();
 
   private:
     std::string target_;
+    bool flush_ = false;
     std::optional<ScratchFile> scratch_;
 };

@@ -190,8 +190,8 @@ void ScratchFile::Remove() {
     Forget();
 }
 
-void ScratchFile::RenameOver(const std::string& target) {
-    if (::fsync(fd_) != 0) ThrowFileException(errno, path_, "Cannot write");
+void ScratchFile::RenameOver(const std::string& target, bool flush) {
+    if (flush && ::fsync(fd_) != 0) ThrowFileException(errno, path_, "Cannot write");
     if (::rename(path_.c_str(), target.c_str()) != 0)
         ThrowFileException(errno, target, "Cannot create");
     Forget();

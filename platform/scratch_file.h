@@ -24,10 +24,10 @@ class ScratchFile {
 
     // Removes the name now; the descriptor stays usable.
     void Remove();
-    // Flushes the file to the disk and renames it over target in one step (target must be in
-    // the same folder or file system). Throws CFileException*; the file is then still removed
-    // at destruction.
-    void RenameOver(const std::string& target);
+    // Renames the file over target in one step (target must be in the same folder or file
+    // system), with flush first flushing it to the disk. Throws CFileException*; the file is
+    // then still removed at destruction.
+    void RenameOver(const std::string& target, bool flush);
 
   private:
     void Forget();  // the name is gone: no longer removed at destruction or on a signal

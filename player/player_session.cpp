@@ -130,8 +130,10 @@ bool PlayerSession::ConvertIntoTempPath(const QString& path) {
     // keeps the previous one playable. The converter is gone before anything is reported: the
     // message box runs an event loop in which another hand-over may start a conversion.
     emit BusyChanged(true);
-    ExceptionPtr error =
-        CatchException([&] { ConvertReplacing(LocalPath(path), LocalPath(tempPath)); });
+    ExceptionPtr error = CatchException([&] {
+        // The recording lives only as long as this player: not worth waiting for the disk.
+        ConvertReplacing(LocalPath(path), LocalPath(tempPath), Flush::kNever);
+    });
     emit BusyChanged(false);
     if (!error) return true;
     ReportError(error, path);

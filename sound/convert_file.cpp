@@ -1,6 +1,5 @@
 #include "sound/convert_file.h"
 
-#include "platform/file_replacer.h"
 #include "sound/wave_converter.h"
 
 Conversion ConvertFile(const std::string& sourcePath, const std::string& outputPath) {
@@ -12,8 +11,9 @@ Conversion ConvertFile(const std::string& sourcePath, const std::string& outputP
     return result;
 }
 
-Conversion ConvertReplacing(const std::string& sourcePath, const std::string& targetPath) {
-    FileReplacer replacer(targetPath);
+Conversion ConvertReplacing(const std::string& sourcePath, const std::string& targetPath,
+                            Flush flush) {
+    FileReplacer replacer(targetPath, flush);
     Conversion result = ConvertFile(sourcePath, replacer.ScratchPath());
     replacer.Commit();
     return result;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/file_replacer.h"
 #include "sound/wave_header.h"
 
 struct Conversion {
@@ -16,6 +17,8 @@ struct Conversion {
 Conversion ConvertFile(const std::string& sourcePath, const std::string& outputPath);
 
 // Converts sourcePath into targetPath through a FileReplacer: targetPath (after links) is
-// replaced in one step once the whole conversion succeeded, with its mode kept; any failure
-// leaves it as it was and no file behind. Throws what WaveConverter and FileReplacer throw.
-Conversion ConvertReplacing(const std::string& sourcePath, const std::string& targetPath);
+// replaced in one step once the whole conversion succeeded, with its mode kept and flushed
+// first as flush says; any failure leaves it as it was and no file behind. Throws what
+// WaveConverter and FileReplacer throw.
+Conversion ConvertReplacing(const std::string& sourcePath, const std::string& targetPath,
+                            Flush flush = Flush::kWhenReplacing);
