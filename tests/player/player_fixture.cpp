@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,7 +9,6 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <cmath>
 #include <filesystem>
@@ -18,6 +16,7 @@
 #include "platform/qt/settings.h"
 #include "platform/wave_out.h"
 #include "player/skin/transparent_static.h"
+#include "tests/player_process_test.h"
 
 namespace playertest {
 
@@ -68,14 +67,7 @@ std::string PlayerTest::MakeWave(const std::string& name, uint32_t ms) {
 }
 
 bool PlayerTest::WaitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
+    return testutil::WaitUntil(done, timeoutMs);
 }
 
 void SessionTest::SetUp() {
