@@ -25,8 +25,9 @@ class CException {
     // The whole message text.
     virtual std::string Message() const = 0;
 
-    // Shows the message through the installed reporter (a message box in the player,
-    // stderr in the converter). style and messageId are passed on to the reporter.
+    // Shows the message through the installed reporter (the player installs a message box);
+    // without one nothing is shown. style is passed on to the reporter; messageId, kept for
+    // callers that give one, is not used.
     int ReportError(unsigned style = 0, unsigned messageId = 0) const;
 
     // Frees the object when it was created on the heap with auto-delete on.

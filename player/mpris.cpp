@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "platform/qt/file_name.h"
+#include "platform/qt/settings.h"
 #include "player/player_session.h"
 
 namespace {
@@ -123,8 +124,8 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     double Volume() const { return session.VolumePercent() / 100.0; }
     void SetVolume(double volume) { session.SetVolumePercent(volume * 100); }
     qlonglong Position() const { return session.PositionMs() * kMicrosecondsPerMs; }
-    double MinimumRate() const { return PlayerSession::kMinimumSpeed; }
-    double MaximumRate() const { return PlayerSession::kMaximumSpeed; }
+    double MinimumRate() const { return kMinimumSpeed; }
+    double MaximumRate() const { return kMaximumSpeed; }
     bool CanGoNext() const { return false; }
     bool CanGoPrevious() const { return false; }
     bool CanPlay() const { return !session.SourcePath().isEmpty(); }

@@ -17,10 +17,12 @@
 
 namespace {
 
-constexpr auto kMaxSpeed = static_cast<uint32_t>(PlayerSession::kMaximumSpeed);
-constexpr uint32_t kMinQuarters = static_cast<uint32_t>(PlayerSession::kMinimumSpeed * 4);  // 1x
-constexpr uint32_t kMaxQuarters = static_cast<uint32_t>(PlayerSession::kMaximumSpeed * 4);  // 3x
-constexpr uint32_t kQuarterRate = 0x4000;  // a quarter in 16.16
+// The session counts speeds in quarters, the steps the settings allow.
+static_assert(kSpeedStepsPerUnit == 4);
+constexpr auto kMaxSpeed = static_cast<uint32_t>(kMaximumSpeed);
+constexpr auto kMinQuarters = static_cast<uint32_t>(kMinimumSpeed * 4);  // 1x
+constexpr auto kMaxQuarters = static_cast<uint32_t>(kMaximumSpeed * 4);  // 3x
+constexpr uint32_t kQuarterRate = 0x4000;                                // a quarter in 16.16
 
 // The name as the file layer takes it: the file system's own bytes.
 std::string LocalPath(const QString& path) {
@@ -373,7 +375,7 @@ void PlayerSession::SaveCopy(const QString& source, const QString& destination) 
     // The player's private folder holds the recording and its scratch files: nothing goes there.
     const bool ownFile =
         SameFile(QFileInfo(destination).absolutePath(), QFileInfo(tempPath).absolutePath());
-    if (ownFile || !CopyFileSafely(source, destination)) {
+    if ((ownFile || !CopyFileSafely(source, destination)) && reporter) {
         reporter({QStringLiteral("Cannot save file ") + destination.trimmed(), QString(), false});
     }
 }

@@ -59,10 +59,8 @@ class PlayerSession : public QObject {
     uint32_t DurationMs() const { return durationMs; }
     // How many recordings were opened so far: tells a reopened file from its earlier open.
     uint32_t OpenCount() const { return openCount; }
-    // The speeds the user can choose, in steps of a quarter.
-    static constexpr double kMinimumSpeed = 1.0;
-    static constexpr double kMaximumSpeed = 3.0;
-    // The speed the user chose: kMinimumSpeed to kMaximumSpeed in steps of a quarter.
+    // The speed the user chose: kMinimumSpeed to kMaximumSpeed (platform/qt/settings.h) in
+    // steps of a quarter.
     double Speed() const { return speedQuarters / 4.0; }
     uint32_t VolumePercent() const { return volumePercent; }
     bool CloseOnFinish() const { return closeOnFinish; }

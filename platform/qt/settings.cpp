@@ -4,10 +4,6 @@
 
 namespace {
 
-constexpr double kMinSpeed = 1.0;
-constexpr double kMaxSpeed = 3.0;
-constexpr double kSpeedStepsPerUnit = 4.0;  // steps of 0.25
-
 QString Key(const char* key) {
     return QString::fromLatin1(key);
 }
@@ -53,8 +49,8 @@ double ReadSpeed() {
     bool ok = false;
     const double rate = OpenCorvaneSettings()->value(Key(kSpeedKey)).toDouble(&ok);
     const double steps = rate * kSpeedStepsPerUnit;
-    if (!ok || !(rate >= kMinSpeed && rate <= kMaxSpeed) || steps != std::floor(steps)) {
-        return kMinSpeed;
+    if (!ok || !(rate >= kMinimumSpeed && rate <= kMaximumSpeed) || steps != std::floor(steps)) {
+        return kMinimumSpeed;
     }
     return rate;
 }

@@ -28,7 +28,12 @@ void WriteCloseOnFinish(bool on);
 std::optional<uint32_t> ReadVolume();
 void WriteVolume(uint32_t percent);
 
-// "Speed": the playback rate the user chose last, 1 to 3 in steps of 0.25, stored as a decimal
+// The playback rates the player offers, and so the ones "Speed" may hold.
+inline constexpr double kMinimumSpeed = 1.0;
+inline constexpr double kMaximumSpeed = 3.0;
+inline constexpr int kSpeedStepsPerUnit = 4;  // steps of 0.25
+
+// "Speed": the playback rate the user chose last, one of the rates above, stored as a decimal
 // number ("1.5"). A missing value, or one that is not such a rate, reads as 1.
 double ReadSpeed();
 // Stores rate, which must be one of the rates ReadSpeed gives.
