@@ -26,7 +26,6 @@ WavePlayer::WavePlayer(const std::string& path) : fileName(path) {
         file.Close();
         throw new CWaveIOException(CannotReadWavHeader);
     }
-    dataStart = static_cast<uint32_t>(file.GetPosition());
     // Whole bytes per sample, times channels and samples per second, per millisecond; in
     // 64 bits so that no header value can wrap it.
     const uint64_t perMs = static_cast<uint64_t>(header.bitsPerSample / 8u) * header.channels *
@@ -80,7 +79,7 @@ void WavePlayer::Stop() {
     EndPlayback();
     state = Stopped;
     positionBytes = 0;
-    SeekFile(dataStart);
+    SeekFile(header.dataStart);
 }
 
 void WavePlayer::EndPlayback() {
@@ -132,7 +131,7 @@ void WavePlayer::Seek(uint32_t ms) {
         std::lock_guard playingLock(playingQueue.section);
         for (WaveBuffer* r : playingQueue.records) r->user |= kFlushed;
         positionBytes = static_cast<uint32_t>(offset);
-        SeekFile(uint64_t{dataStart} + offset);
+        SeekFile(header.dataStart + offset);
         if (deviceHandle) deviceHandle->Reset();
         while (!filledQueue.Empty()) freeQueue.Push(filledQueue.Pop());
     }

@@ -90,7 +90,6 @@ class WavePlayer {
     uint32_t bufferSize = 0;  // bytes: 200 ms of audio
     uint32_t durationMs = 0;
     std::atomic<uint32_t> positionBytes{0};  // bytes returned by the device since start or Seek
-    uint32_t dataStart = 0;                  // file offset of the data payload
     uint32_t bytesPerMs = 0;                 // whole bytes of audio per millisecond
     LockedQueue freeQueue;
     LockedQueue playingQueue;
