@@ -307,6 +307,9 @@ TEST_F(SessionTest, SaveAsProposesTheNameBeforeTheLastDotAndGuardsThePlayersFile
         EXPECT_EQ(reports.back().message, "Cannot save file " + own);
     }
     EXPECT_EQ(testutil::ReadFile(TempPath().toStdString()), pcm);
+    session->SetReporter(nullptr);  // no window to tell: the refusal goes unsaid
+    session->SaveCopy(Q(source), session->TempPath());
+    EXPECT_EQ(testutil::ReadFile(TempPath().toStdString()), pcm);
 }
 
 }  // namespace
