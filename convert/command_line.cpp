@@ -3,8 +3,10 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,9 +58,18 @@ unsigned ParseJobs(const char* text) {
     return static_cast<unsigned>(n);
 }
 
+// A standard descriptor that was closed when the program started.
+int FailStandard(const char* what) {
+    const std::string line =
+        std::string("corvane-convert: ") + what + ": " + std::strerror(EBADF) + ".\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    return 1;
+}
+
 }  // namespace
 
-int RunCommandLine(int argc, char** argv, const TerminalPlayer& play) {
+int RunCommandLine(int argc, char** argv, const TerminalPlayer& play,
+                   const ClosedStandardDescriptors& closed) {
     static const option kOptions[] = {
         {"help", no_argument, nullptr, kHelpOption},
         {"version", no_argument, nullptr, kVersion},
@@ -108,13 +119,20 @@ int RunCommandLine(int argc, char** argv, const TerminalPlayer& play) {
     const std::vector<std::string> operands(argv + optind, argv + argc);
     if (info + playing + batch > 1 || (jobs && !batch) || (verbose && (info || playing)))
         return Usage(canPlay);
-    if (info && operands.size() == 1) return ShowInfo(operands[0]);
-    if (playing && canPlay && operands.size() == 1) return PlaySource(operands[0], play);
-    if (batch && !operands.empty()) {
+    const bool single = !info && !playing && !batch;
+    if (((info || playing) && operands.size() != 1) || (playing && !canPlay) ||
+        (batch && operands.empty()) || (single && operands.size() != 2))
+        return Usage(canPlay);
+    // A closed standard output is now /dev/null: what the command writes there (the file, the
+    // header fields, the descriptions) would be lost while the command reports success.
+    if (closed.output && (info || verbose || (single && operands[1] == "-")))
+        return FailStandard("Cannot write to standard output");
+    if (info) return ShowInfo(operands[0]);
+    if (playing) return PlaySource(operands[0], play);
+    if (batch) {
         if (jobs == 0) jobs = std::max(1u, std::thread::hardware_concurrency());
         return ConvertBatch(folder, operands, jobs, verbose);
     }
-    if (info || playing || batch || operands.size() != 2) return Usage(canPlay);
 
     const std::string& source = operands[0];
     const std::string& output = operands[1];

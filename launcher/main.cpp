@@ -11,6 +11,7 @@
 #include "platform/qt/file_name.h"
 #include "platform/qt/handover.h"
 #include "platform/qt/text_to_play.h"
+#include "platform/standard_descriptors.h"
 
 extern char** environ;
 
@@ -38,6 +39,7 @@ void StartPlayer(const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    OpenStandardDescriptors();
     // A player that ends while we write to it must not end us with a signal.
     std::signal(SIGPIPE, SIG_IGN);
 

@@ -6,10 +6,12 @@
 #include <QIcon>
 #include <QString>
 
+#include "platform/standard_descriptors.h"
 #include "player/corvane_app.h"
 #include "player/skin/skin.h"
 
 int main(int argc, char** argv) {
+    OpenStandardDescriptors();
     // The text to play is taken before Qt starts, and Qt sees only the program's name, so
     // no text is ever taken as one of Qt's own options.
     bool fullScreen = false;

@@ -348,3 +348,53 @@ TEST(ConvertCli, InfoReportsOutOfMemoryForAHugeFmtChunk) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.output, "corvane-convert: " + dir.File("huge.wav") + ": Out of memory.\n");
 }
+
+// A descriptor closed by whoever started the converter is opened on /dev/null, so no file
+// the converter opens takes its number and no message lands in a converted file.
+TEST(ConvertCli, ClosedStandardDescriptorsNeverReachAnOutput) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "out");
+    WriteFile(dir.File("good.wav"), MuLawFile());
+    WriteFile(dir.File("bad.wav"), Bytes{'R', 'I', 'F'});
+    ASSERT_EQ(RunConvert(Quote(dir.File("good.wav")) + " " + Quote(dir.File("one.wav"))).status, 0);
+    const Bytes expected = ReadFile(dir.File("one.wav"));
+    std::string sources;
+    for (int i = 0; i < 24; ++i) {
+        for (const char* kind : {"good", "bad"}) {
+            const std::string name = dir.File(kind + std::to_string(i) + ".wav");
+            std::filesystem::copy_file(dir.File(std::string(kind) + ".wav"), name);
+            sources += " " + Quote(name);
+        }
+    }
+    const std::string batch = "--output-dir " + Quote(dir.File("out")) + " -j 2" + sources;
+    // Run in a subshell that closes the descriptor; what is left of stdout and stderr is read.
+    const auto closing = [](int fd, const std::string& arguments) {
+        return RunConvert(arguments + ")", "(exec " + std::to_string(fd) + ">&-; ");
+    };
+    for (int fd : {0, 2}) {
+        std::filesystem::remove_all(dir.path() / "out");
+        std::filesystem::create_directory(dir.path() / "out");
+        EXPECT_EQ(closing(fd, batch).status, 1) << fd;
+        for (int i = 0; i < 24; ++i)
+            EXPECT_TRUE(ReadFile(dir.File("out/good" + std::to_string(i) + ".wav")) == expected)
+                << "descriptor " << fd << ", file " << i;
+    }
+
+    // What would go to a closed standard output is an error, and nothing is converted.
+    std::filesystem::remove_all(dir.path() / "out");
+    std::filesystem::create_directory(dir.path() / "out");
+    for (const std::string& arguments :
+         {"--verbose " + batch, Quote(dir.File("good.wav")) + " -",
+          "--verbose " + Quote(dir.File("good.wav")) + " " + Quote(dir.File("out/v.wav")),
+          "--info " + Quote(dir.File("good.wav"))}) {
+        const Result r = closing(1, arguments);
+        EXPECT_EQ(r.status, 1) << arguments;
+        EXPECT_EQ(r.output,
+                  "corvane-convert: Cannot write to standard output: Bad file "
+                  "descriptor.\n");
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "out"));
+    EXPECT_EQ(closing(2, Quote(dir.File("bad.wav")) + " " + Quote(dir.File("out/b.wav"))).status,
+              1);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "out"));
+}
