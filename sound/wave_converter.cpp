@@ -28,6 +28,13 @@ void CheckOutputBytes(uint64_t bytes) {
         throw new CWaveDecoderException("Output too large for a wav file.");
 }
 
+// Whether a WAVE header can describe 16-bit PCM of this shape: block align (2 bytes a channel)
+// is a 16-bit field and byte rate (block align times the sample rate) a 32-bit one.
+bool DescribablePcm16(uint32_t channels, uint32_t sampleRate) {
+    const uint64_t blockAlign = 2 * uint64_t{channels};
+    return blockAlign <= 0xFFFFu && blockAlign * sampleRate <= 0xFFFFFFFFu;
+}
+
 // Samples that an ADPCM stream of `bytes` bytes in blocks of blockAlign gives, the final
 // partial block included; perBlock counts the samples per channel of a block of m bytes.
 uint64_t BlockSamples(uint64_t bytes, uint32_t blockAlign, uint32_t channels,
@@ -161,6 +168,8 @@ size_t WaveConverter::ReadSource(void* buffer, size_t count) {
 }
 
 void WaveConverter::BeginOutput(uint64_t samples) {
+    if (!DescribablePcm16(header.channels, header.sampleRate))
+        throw new CWaveDecoderException("Unsupported wave format.");
     // Bounded by the data length, so the product cannot wrap.
     CheckOutputBytes(WaveHeader::kCanonicalSize + 2 * samples);
     header.WriteHeader(output);
@@ -274,6 +283,9 @@ void WaveConverter::ConvertOkiAdpcm() {
     // Two codes per byte; at 24 kbit/s every three codes give four samples, the first of
     // them before its codes.
     const uint64_t codes = 2 * sourceLeft;
+    // The codes form one stream whatever the header says.
+    header.channels = 1;
+    header.sampleRate = 8000;
     BeginOutput(!opened ? 0 : bitRate == 24000 ? codes + (codes + 2) / 3 : codes);
     if (!opened) throw new CWaveDecoderException("Error: oki adpcm unsupported bit rate.");
     while (const size_t n = ReadSource(in.data(), in.size())) {
@@ -281,9 +293,6 @@ void WaveConverter::ConvertOkiAdpcm() {
         WriteSamples(output, out.data(), k);
     }
     decoder.Close();
-    // The codes form one stream whatever the header says.
-    header.channels = 1;
-    header.sampleRate = 8000;
     FinishHeader();
 }
 
@@ -291,6 +300,8 @@ void WaveConverter::ConvertGsm(bool raw) {
     // 160 samples per whole frame: raw frames have 33 bytes, WAVE blocks of 65 bytes two.
     const uint64_t frames =
         raw ? sourceLeft / 33 : 2 * (sourceLeft / 65) + (sourceLeft % 65 >= 33 ? 1 : 0);
+    header.channels = 1;
+    header.sampleRate = 8000;
     BeginOutput(160 * frames);
     uint8_t frame[33];
     int16_t samples[160];
@@ -307,7 +318,5 @@ void WaveConverter::ConvertGsm(bool raw) {
         WriteSamples(output, samples, 160);
         firstHalf = !firstHalf;
     }
-    header.channels = 1;
-    header.sampleRate = 8000;
     FinishHeader();
 }

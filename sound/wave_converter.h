@@ -50,9 +50,10 @@ class WaveConverter {
     // WaveHeader::ReadHeader); 0 once it is used up.
     size_t ReadSource(void* buffer, size_t count);
 
-    // Every routine but ConvertPcm, before anything is written: refuses an output of
-    // `samples` 16-bit samples that the WAVE header's sizes cannot describe, then writes the
-    // placeholder header.
+    // Every routine but ConvertPcm, before anything is written and with the output's channels
+    // and sample rate in the header: refuses an output of `samples` 16-bit samples that the
+    // WAVE header's sizes, block align or byte rate cannot describe ("Unsupported wave
+    // format." for the latter two), then writes the placeholder header.
     void BeginOutput(uint64_t samples);
 
     // Every routine but ConvertPcm: the output header as 16-bit PCM with the current
