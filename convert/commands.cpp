@@ -28,11 +28,11 @@ std::string NameOf(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
-// Standard output, a FIFO or a device: written from the start, never sought or replaced.
-bool IsStream(const std::string& output) {
+// A FIFO or a device (target has its links followed): written from the start, never sought
+// or replaced.
+bool IsStream(const std::string& target) {
     struct stat st {};
-    return output == "-" ||
-           (::stat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode));
+    return ::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
 }
 
 void CopyAll(const ScratchFile& from, int out, const std::string& outputName) {
@@ -55,12 +55,14 @@ void CopyAll(const ScratchFile& from, int out, const std::string& outputName) {
 
 // The header's sizes are known only at the end, so the whole file is made in a scratch file
 // first; its name is removed before the copy starts, so nothing can be left behind then.
-Conversion ConvertToStream(const std::string& source, const std::string& output) {
+// target is output with its links followed, or "-".
+Conversion ConvertToStream(const std::string& source, const std::string& output,
+                           const std::string& target) {
     ScratchFile scratch(TemporaryFolder(), NameOf(source), 0600);
     const Conversion done = ConvertFile(source, scratch.Path());
     scratch.Remove();
     const bool standard = output == "-";
-    const int out = standard ? STDOUT_FILENO : ::open(output.c_str(), O_WRONLY | O_CLOEXEC);
+    const int out = standard ? STDOUT_FILENO : ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
     if (out < 0) ThrowFileException(errno, output, "Cannot open");
     ExceptionPtr error = CatchException([&] { CopyAll(scratch, out, output); });
     if (!standard && ::close(out) != 0 && !error) ThrowFileException(errno, output, "Cannot write");
@@ -126,8 +128,10 @@ int Fail(const std::string& name, const std::string& message) {
 ExceptionPtr ConvertOne(const std::string& source, const std::string& output,
                         std::string* summary) {
     return CatchException([&] {
-        const Conversion done =
-            IsStream(output) ? ConvertToStream(source, output) : ConvertReplacing(source, output);
+        const std::string target = output == "-" ? output : FollowLinksForWriting(output);
+        const Conversion done = target == "-" || IsStream(target)
+                                    ? ConvertToStream(source, output, target)
+                                    : ConvertReplacing(source, output);
         if (summary) *summary = Summary(done, output);
     });
 }

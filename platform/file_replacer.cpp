@@ -23,24 +23,38 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// path with every symbolic link at its end followed, also to a target that does not exist yet
-// (writing through a dangling link creates its target, as the shell's > does).
-std::string FollowLinks(std::string path) {
+// The kernel's own rule for following a link on a write (fs.protected_symlinks): in a folder
+// that is sticky and writable by others, such as /tmp, only a link of the process's own user or
+// of the folder's owner is followed, so that nobody can plant a link there that redirects
+// another user's file.
+void RefuseAPlantedLink(const std::string& link) {
+    struct stat linkInfo {
+    }, folderInfo{};
+    if (::lstat(link.c_str(), &linkInfo) != 0 || ::stat(FolderOf(link).c_str(), &folderInfo) != 0)
+        return;  // gone meanwhile: the later steps say why
+    const bool shared = (folderInfo.st_mode & S_ISVTX) && (folderInfo.st_mode & S_IWOTH);
+    if (shared && linkInfo.st_uid != ::geteuid() && linkInfo.st_uid != folderInfo.st_uid)
+        ThrowFileException(EACCES, link, "Cannot create");
+}
+
+}  // namespace
+
+std::string FollowLinksForWriting(std::string path) {
     for (int hops = 0; hops < kMaxLinks; ++hops) {
         char text[PATH_MAX];
         const ssize_t n = ::readlink(path.c_str(), text, sizeof text);
         if (n < 0) return path;  // not a link, or missing: the later steps say why
         if (static_cast<size_t>(n) == sizeof text)
             ThrowFileException(ENAMETOOLONG, path, "Cannot open");
+        RefuseAPlantedLink(path);
         const std::string link(text, static_cast<size_t>(n));
         path = link.starts_with('/') ? link : FolderOf(path) + "/" + link;
     }
     ThrowFileException(ELOOP, path, "Cannot open");
 }
 
-}  // namespace
-
-FileReplacer::FileReplacer(const std::string& target, Flush flush) : target_(FollowLinks(target)) {
+FileReplacer::FileReplacer(const std::string& target, Flush flush)
+    : target_(FollowLinksForWriting(target)) {
     struct stat existing {};
     const bool exists = ::stat(target_.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode)) ThrowFileException(EISDIR, target_, "Cannot create");

@@ -24,13 +24,21 @@ enum class Flush {
     kNever,          // for a file that need not outlive a crash (the player's recording)
 };
 
+// path with every symbolic link at its end followed, as a write through it goes, also to a
+// target that does not exist yet (writing through a dangling link creates its target, as the
+// shell's > does). A link is followed only where the kernel would follow it for a write: in a
+// folder that is sticky and writable by others (like /tmp), only a link of the user's own or
+// of the folder's owner; any other throws CFileException* ("Cannot create "LINK": Permission
+// denied."), as does a chain of more than 40 links.
+std::string FollowLinksForWriting(std::string path);
+
 class FileReplacer {
   public:
-    // A target that is a symbolic link is followed: its final target is replaced and the link
-    // stays. The scratch file gets an existing target's permission bits (and its owner and
-    // group as far as the process may give them); a new target gets the mode any new file
-    // would. Throws CFileException* when the target is a folder or another non-regular file,
-    // or when no file can be created in its folder (nothing is touched then).
+    // A target that is a symbolic link is followed (FollowLinksForWriting): its final target
+    // is replaced and the link stays. The scratch file gets an existing target's permission bits
+    // (and its owner and group as far as the process may give them); a new target gets the mode any
+    // new file would. Throws CFileException* when the target is a folder or another non-regular
+    // file, or when no file can be created in its folder (nothing is touched then).
     explicit FileReplacer(const std::string& target, Flush flush = Flush::kWhenReplacing);
 
     // The file to write (create or truncate it; it starts out empty).

@@ -60,3 +60,33 @@ TEST(FileReplacer, ReplacesThroughALinkOnlyOnCommitAndKeepsTheMode) {
     EXPECT_NE(refused->Message().find("Is a directory"), std::string::npos) << refused->Message();
     EXPECT_EQ(FilesIn(dir), 2u);
 }
+
+// In a folder that is sticky and writable by others, a link is followed only when it is the
+// user's own or the folder owner's, as the kernel follows links for a write.
+TEST(FileReplacer, RefusesALinkPlantedByAnotherUserInASharedFolder) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs to give a link away";
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "shared");
+    ::chmod(dir.File("shared").c_str(), 01777);
+    const std::string victim = dir.File("profile");
+    WriteFile(victim, Bytes{'o', 'w', 'n'});
+    const std::string planted = dir.File("shared/report.wav");
+    std::filesystem::create_symlink(victim, planted);
+    ASSERT_EQ(::lchown(planted.c_str(), 65534, 65534), 0);
+    // Also as the second link of a chain that starts with the user's own.
+    std::filesystem::create_symlink(planted, dir.File("shared/mine.wav"));
+    for (const char* name : {"shared/report.wav", "shared/mine.wav"}) {
+        const ExceptionPtr refused = CatchException([&] { FileReplacer replacer(dir.File(name)); });
+        ASSERT_TRUE(refused) << name;
+        EXPECT_EQ(refused->Message(), "Cannot create \"" + planted + "\": Permission denied.");
+    }
+    EXPECT_EQ(ReadFile(victim), (Bytes{'o', 'w', 'n'}));
+    EXPECT_EQ(FilesIn(dir), 2u);
+
+    // The folder owner's link is followed, and so is any link in a folder not writable by all.
+    ASSERT_EQ(::chown(dir.File("shared").c_str(), 65534, 65534), 0);
+    EXPECT_EQ(FileReplacer(planted).TargetPath(), victim);
+    ASSERT_EQ(::chown(dir.File("shared").c_str(), 0, 0), 0);
+    ::chmod(dir.File("shared").c_str(), 01755);
+    EXPECT_EQ(FileReplacer(planted).TargetPath(), victim);
+}
