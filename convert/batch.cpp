@@ -10,12 +10,15 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
 #include "convert/commands.h"
+#include "platform/file_replacer.h"
 
 namespace {
 
@@ -57,15 +60,39 @@ class Progress {
     size_t failed_ = 0;
 };
 
+// The file that writing an output replaces or creates: an existing file by its device and inode,
+// a new one by its folder's and its name.
+using OutputFile = std::tuple<dev_t, ino_t, std::string>;
+
+// None when the output cannot be written; its conversion reports why.
+std::optional<OutputFile> FileWritten(const std::string& output) {
+    std::string target;
+    if (CatchException([&] { target = FollowLinksForWriting(output); })) return std::nullopt;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) return OutputFile{st.st_dev, st.st_ino, ""};
+    const std::filesystem::path path(target);
+    if (::stat(path.parent_path().empty() ? "." : path.parent_path().c_str(), &st) != 0)
+        return std::nullopt;
+    return OutputFile{st.st_dev, st.st_ino, path.filename().string()};
+}
+
 // Reports every output that clashes with another or would replace a source; returns how many.
 size_t RefuseClashes(const std::vector<std::string>& sources,
                      const std::vector<std::string>& outputs) {
     size_t refused = 0;
     std::unordered_map<std::string, size_t> firstWithName;
+    std::map<OutputFile, size_t> firstWithFile;
     for (size_t i = 0; i < sources.size(); ++i) {
-        const auto [first, fresh] = firstWithName.emplace(outputs[i], i);
-        if (!fresh)
-            refused += Fail(sources[i], "Same output name as \"" + sources[first->second] + "\".");
+        size_t clash = i;
+        if (const auto [first, fresh] = firstWithName.emplace(outputs[i], i); !fresh) {
+            clash = first->second;
+        } else if (const std::optional<OutputFile> file = FileWritten(outputs[i])) {
+            // Two names that are one file: through a link, or two links to one file.
+            const auto [firstFile, freshFile] = firstWithFile.emplace(*file, i);
+            if (!freshFile) clash = firstFile->second;
+        }
+        if (clash != i)
+            refused += Fail(sources[i], "Same output name as \"" + sources[clash] + "\".");
     }
     // Files are compared by device and inode, so links are seen through.
     std::map<std::pair<dev_t, ino_t>, size_t> sourceFiles;

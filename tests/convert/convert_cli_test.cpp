@@ -299,6 +299,22 @@ TEST(ConvertCli, BatchConvertsEverySourceIntoTheFolderAndReportsEachFailure) {
     EXPECT_NE(r.output.find("own source"), std::string::npos) << r.output;
     std::filesystem::remove(dir.File("out/own.wav"));
     EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "out"));
+    // Two output names that are one file through a link, with that file new or existing.
+    WriteFile(dir.File("in/q.wav"), MuLawFile());
+    WriteFile(dir.File("in/p.gsm"), Bytes(33, 0));
+    std::filesystem::create_symlink("q.wav", dir.File("out/p.wav"));
+    for (bool exists : {false, true}) {
+        if (exists) WriteFile(dir.File("out/q.wav"), Bytes{'o', 'l', 'd'});
+        r = RunConvert("--output-dir " + out + " " + Quote(dir.File("in/msg.gsm")) + " " +
+                       Quote(dir.File("in/q.wav")) + " " + Quote(dir.File("in/p.gsm")));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.output, "corvane-convert: " + dir.File("in/p.gsm") +
+                                ": Same output name as \"" + dir.File("in/q.wav") + "\".\n");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "out"), {}),
+                  exists ? 2 : 1);
+    }
+    std::filesystem::remove(dir.File("out/p.wav"));
+    std::filesystem::remove(dir.File("out/q.wav"));
 
     r = RunConvert("--output-dir " + out + " -j 2 " + Quote(dir.File("in/msg.gsm")) + " " +
                    Quote(dir.File("in/bad.wav")) + " " + Quote(dir.File("in/note")));
