@@ -7,7 +7,7 @@
 //     replacer.Commit();                // path now holds the new contents
 //
 // Without Commit (an exception, an early return) the scratch file is removed and the target
-// is untouched; SIGINT, SIGTERM and SIGHUP remove it too (see ScratchFile).
+// is untouched; a signal that ends the process removes it too (see ScratchFile).
 #pragma once
 
 #include <optional>

@@ -5,11 +5,14 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <mutex>
 #include <random>
+#include <string>
 
 #include "platform/file.h"
 
@@ -18,7 +21,17 @@ namespace {
 constexpr const char* kMarker = ".corvane-part-";
 constexpr size_t kRandomLength = 6;
 constexpr size_t kMaxFileName = 255;  // bytes, as most Linux file systems allow
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default action ends the process (the real-time ones too; not SIGKILL or
+// SIGSTOP, which no handler sees). Faults (SIGSEGV, SIGBUS, SIGFPE, SIGILL) are among them:
+// the handler only unlinks and writes, which is safe even then.
+constexpr int kFixedSignals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+    SIGFPE,    SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+    SIGXCPU,   SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
 
 // The paths a signal removes. Slots hold a pointer to a path owned by its ScratchFile; chunks
 // are added as needed and never freed, so the handler walks them without a lock.
@@ -34,21 +47,37 @@ std::atomic<bool> dying = false;
 // Threads between the decision to create a file and its registration.
 std::atomic<int> creating = 0;
 
-struct sigaction previousActions[std::size(kSignals)];
+// Indexed by signal number; filled before the handlers are installed, read only afterwards.
+struct sigaction previousActions[NSIG];
+sigset_t handledSignals;
+// "PROGRAM: ended by SIGPIPE (Broken pipe).", made before any handler runs, since a handler
+// may not format text.
+char endMessages[NSIG][128];
+size_t endMessageLengths[NSIG];
+std::atomic_flag endReported = ATOMIC_FLAG_INIT;
 
 void HangUntilTheEnd() {
     for (;;) ::pause();
 }
 
-const struct sigaction& PreviousAction(int signal) {
-    size_t i = 0;
-    while (kSignals[i] != signal) ++i;
-    return previousActions[i];
+void MakeEndMessage(int signal) {
+    const char* abbreviation = ::sigabbrev_np(signal);
+    const char* description = ::sigdescr_np(signal);
+    const int realTime = signal - SIGRTMIN;  // these have neither
+    const std::string name =
+        abbreviation ? std::string("SIG") + abbreviation : "SIGRTMIN+" + std::to_string(realTime);
+    const std::string why =
+        description ? description : "Real-time signal " + std::to_string(realTime);
+    const int n =
+        std::snprintf(endMessages[signal], sizeof endMessages[signal], "%s: ended by %s (%s).\n",
+                      program_invocation_short_name, name.c_str(), why.c_str());
+    endMessageLengths[signal] =
+        n < 0 ? 0 : std::min(static_cast<size_t>(n), sizeof endMessages[signal] - 1);
 }
 
 // Only async-signal-safe calls from here on.
 void OnSignal(int signal, siginfo_t* info, void* context) {
-    const struct sigaction& previous = PreviousAction(signal);
+    const struct sigaction& previous = previousActions[signal];
     if (previous.sa_handler != SIG_DFL) {
         // The program handles the signal itself and ends in order: destructors remove the
         // files then.
@@ -71,26 +100,41 @@ void OnSignal(int signal, siginfo_t* info, void* context) {
             if (path && *path) ::unlink(path);
         }
     }
-    // The default action, so that the exit status says which signal ended the process. The
-    // signal is blocked inside its handler and arrives as the handler returns.
+    // Why the work stopped, once. When stderr is itself a broken pipe the write fails with
+    // EPIPE; the SIGPIPE it raises stays blocked here and never arrives.
+    if (!endReported.test_and_set()) {
+        [[maybe_unused]] const ssize_t written =
+            ::write(STDERR_FILENO, endMessages[signal], endMessageLengths[signal]);
+    }
+    // The default action, so that the exit status says which signal ended the process. Only
+    // this signal is let through: any other pending one (such as that SIGPIPE) stays blocked.
     struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;
     ::sigaction(signal, &fallback, nullptr);
     ::raise(signal);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
 }
 
 void InstallHandlers() {
+    sigemptyset(&handledSignals);
+    for (int signal : kFixedSignals) sigaddset(&handledSignals, signal);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) sigaddset(&handledSignals, signal);
     struct sigaction action {};
     action.sa_sigaction = OnSignal;
     action.sa_flags = SA_SIGINFO | SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    for (int signal : kSignals) sigaddset(&action.sa_mask, signal);
-    for (size_t i = 0; i < std::size(kSignals); ++i) {
-        ::sigaction(kSignals[i], nullptr, &previousActions[i]);
+    action.sa_mask = handledSignals;
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (sigismember(&handledSignals, signal) != 1) continue;
+        ::sigaction(signal, nullptr, &previousActions[signal]);
         // An ignored signal stays ignored (nohup, background jobs).
-        if (!(previousActions[i].sa_flags & SA_SIGINFO) && previousActions[i].sa_handler == SIG_IGN)
+        if (!(previousActions[signal].sa_flags & SA_SIGINFO) &&
+            previousActions[signal].sa_handler == SIG_IGN)
             continue;
-        ::sigaction(kSignals[i], &action, nullptr);
+        MakeEndMessage(signal);
+        ::sigaction(signal, &action, nullptr);
     }
 }
 
@@ -141,9 +185,7 @@ ScratchFile::ScratchFile(const std::string& folder, const std::string& name, mod
     const std::string stem = Shortened(name, kMaxFileName - kRandomLength - std::strlen(kMarker));
     const std::string prefix = (folder.empty() ? "." : folder) + "/" + stem + kMarker;
     slot_ = FreeSlot();
-    sigset_t blocked;
-    sigemptyset(&blocked);
-    for (int signal : kSignals) sigaddset(&blocked, signal);
+    const sigset_t blocked = handledSignals;
     int reason = EEXIST;
     for (int attempt = 0; attempt < 100 && reason == EEXIST; ++attempt) {
         // The path is registered before the file exists, so that a signal arriving on another

@@ -1,6 +1,9 @@
 // A file that lives only for the length of one job: created under a fresh name, removed when
-// the object is destroyed, and also when SIGINT, SIGTERM or SIGHUP ends the process (any
-// number of them may exist at once, on any threads).
+// the object is destroyed, and also when a signal ends the process: any signal whose default
+// action ends it (SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ, SIGQUIT, SIGALRM, SIGUSR1 and
+// the rest; not SIGKILL). Such a signal still ends the process with its own status, after
+// "PROGRAM: ended by SIGNAME (description)." on stderr; a signal the program handles itself
+// or ignores is left to it. Any number of scratch files may exist at once, on any threads.
 #pragma once
 
 #include <sys/types.h>

@@ -1,10 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -71,22 +74,37 @@ size_t ScratchFilesIn(const std::filesystem::path& folder) {
     return n;
 }
 
-// Starts the converter with the three ending signals at their default action, whatever the
-// test runner set for them.
-pid_t StartConvert(const std::vector<std::string>& arguments) {
+// Starts the converter with every signal at its default action, whatever the test runner set;
+// stdout and stderr go to files when named, and environment is added to the converter's.
+pid_t StartConvert(const std::vector<std::string>& arguments,
+                   const std::string& standardOutput = "", const std::string& standardError = "",
+                   const std::vector<std::string>& environment = {}) {
     std::vector<char*> argv{const_cast<char*>(kConverter.c_str())};
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    std::vector<char*> env(environment.size());
+    std::transform(environment.begin(), environment.end(), env.begin(),
+                   [](const std::string& e) { return const_cast<char*>(e.c_str()); });
+    for (char** e = environ; *e; ++e) env.push_back(*e);
+    env.push_back(nullptr);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t signals;
     sigemptyset(&signals);
     posix_spawnattr_setsigmask(&attributes, &signals);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, s);
+    sigfillset(&signals);
     posix_spawnattr_setsigdefault(&attributes, &signals);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC;
+    if (!standardOutput.empty())
+        posix_spawn_file_actions_addopen(&files, 1, standardOutput.c_str(), flags, 0600);
+    if (!standardError.empty())
+        posix_spawn_file_actions_addopen(&files, 2, standardError.c_str(), flags, 0600);
     pid_t pid = -1;
-    posix_spawn(&pid, kConverter.c_str(), nullptr, &attributes, argv.data(), environ);
+    posix_spawn(&pid, kConverter.c_str(), &files, &attributes, argv.data(), env.data());
+    posix_spawn_file_actions_destroy(&files);
     posix_spawnattr_destroy(&attributes);
     return pid;
 }
@@ -414,3 +432,53 @@ TEST(ConvertCli, ClosedStandardDescriptorsNeverReachAnOutput) {
               1);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "out"));
 }
+
+// "SIGPIPE (Broken pipe)", "SIGRTMIN+2 (Real-time signal 2)".
+std::string SignalText(int signal) {
+    const int n = signal - SIGRTMIN;
+    return sigabbrev_np(signal)
+               ? "SIG" + std::string(sigabbrev_np(signal)) + " (" + sigdescr_np(signal) + ")"
+               : "SIGRTMIN+" + std::to_string(n) + " (Real-time signal " + std::to_string(n) + ")";
+}
+
+// Every other signal that ends the process removes the scratch file too, also the one in the
+// temporary folder for OUTPUT -, ends with that signal's status and says why.
+class ConvertEndedBy : public ::testing::TestWithParam<int> {};
+
+TEST_P(ConvertEndedBy, ASignalLeavesNoScratchFileAndSaysWhy) {
+    const int signal = GetParam();
+    const rlimit noCore{0, 0};  // faults and SIGQUIT would write a core file
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    TempDir dir;
+    WriteSlowSource(dir.File("slow.wav"));
+    std::filesystem::create_directory(dir.path() / "tmp");
+    const std::string output = dir.File("out.wav");
+    const Bytes previous = MuLawFile();
+    WriteFile(output, previous);
+    for (const std::string& to : {output, std::string("-")}) {
+        const std::filesystem::path folder = to == "-" ? dir.path() / "tmp" : dir.path();
+        const pid_t pid = StartConvert({dir.File("slow.wav"), to}, "/dev/null", dir.File("err"),
+                                       {"TMPDIR=" + dir.File("tmp")});
+        ASSERT_GT(pid, 0);
+        for (int i = 0; i < 2000 && ScratchFilesIn(folder) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(ScratchFilesIn(folder), 1u) << to;
+        ::kill(pid, signal);
+        const int status = Ended(pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << to;
+        EXPECT_EQ(ScratchFilesIn(dir.path()) + ScratchFilesIn(dir.path() / "tmp"), 0u) << to;
+        EXPECT_TRUE(ReadFile(output) == previous);
+        const Bytes said = ReadFile(dir.File("err"));
+        EXPECT_EQ(std::string(said.begin(), said.end()),
+                  "corvane-convert: ended by " + SignalText(signal) + ".\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryEndingSignal, ConvertEndedBy,
+                         ::testing::Values(SIGPIPE, SIGXFSZ, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2,
+                                           SIGXCPU, SIGPWR, SIGVTALRM, SIGPROF, SIGSEGV, SIGABRT,
+                                           SIGRTMIN + 2),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             const std::string text = SignalText(info.param);
+                             return text.substr(0, text.find_first_of(" +"));
+                         });
