@@ -25,7 +25,8 @@ constexpr const char* kHelp =
     "\n"
     "Converts recorded voice messages into 16-bit PCM WAVE files (linear PCM is copied).\n"
     "\n"
-    "  SOURCE OUTPUT            write SOURCE as OUTPUT; OUTPUT - is standard output\n"
+    "  SOURCE OUTPUT            write SOURCE as OUTPUT; OUTPUT - is standard output,\n"
+    "                           SOURCE - standard input (a WAVE file; also for --info, --play)\n"
     "  --output-dir DIR         write each SOURCE as DIR/NAME.wav\n"
     "  -j N, --jobs N           convert N files at a time (default: the number of cores)\n"
     "  --verbose                describe each file written\n"
@@ -120,9 +121,12 @@ int RunCommandLine(int argc, char** argv, const TerminalPlayer& play,
     if (info + playing + batch > 1 || (jobs && !batch) || (verbose && (info || playing)))
         return Usage(canPlay);
     const bool single = !info && !playing && !batch;
+    // Standard input is one source: a batch of several has no use for it.
     if (((info || playing) && operands.size() != 1) || (playing && !canPlay) ||
-        (batch && operands.empty()) || (single && operands.size() != 2))
+        (batch && (operands.empty() || std::ranges::count(operands, "-") > 0)) ||
+        (single && operands.size() != 2))
         return Usage(canPlay);
+    if (closed.input && operands[0] == "-") return FailStandard("Cannot read standard input");
     // A closed standard output is now /dev/null: what the command writes there (the file, the
     // header fields, the descriptions) would be lost while the command reports success.
     if (closed.output && (info || verbose || (single && operands[1] == "-")))
@@ -136,7 +140,8 @@ int RunCommandLine(int argc, char** argv, const TerminalPlayer& play,
 
     const std::string& source = operands[0];
     const std::string& output = operands[1];
-    if (output != "-" && IsSameExistingFile(source, output)) return Fail(source, kOwnSource);
+    if (source != "-" && output != "-" && IsSameExistingFile(source, output))
+        return Fail(source, kOwnSource);
     std::string summary;
     if (const ExceptionPtr error = ConvertOne(source, output, verbose ? &summary : nullptr))
         return Fail(source, error->Message());

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "platform/file.h"
@@ -28,6 +29,44 @@ std::string NameOf(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
+// Writes all count bytes to out at offset at (or at its current end when at < 0).
+void WriteAll(int out, const char* bytes, size_t count, off_t at, const std::string& name) {
+    for (size_t written = 0; written < count;) {
+        const ssize_t w = at < 0 ? ::write(out, bytes + written, count - written)
+                                 : ::pwrite(out, bytes + written, count - written,
+                                            at + static_cast<off_t>(written));
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) ThrowFileException(errno, name, "Cannot write");
+        written += static_cast<size_t>(w);
+    }
+}
+
+// What a SOURCE names: a file, or for "-" the spool of standard input, which lives as long
+// as this object (and is removed by a signal that ends the program, see ScratchFile).
+class SourceFile {
+  public:
+    explicit SourceFile(const std::string& source) : path_(source) {
+        if (source != "-") return;
+        spool_.emplace(TemporaryFolder(), "stdin", 0600);
+        path_ = spool_->Path();
+        std::vector<char> buffer(kCopyUnit);
+        for (off_t at = 0;;) {
+            const ssize_t n = ::read(STDIN_FILENO, buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) ThrowFileException(errno, source, "Cannot read");
+            if (n == 0) return;
+            WriteAll(spool_->Descriptor(), buffer.data(), static_cast<size_t>(n), at, path_);
+            at += n;
+        }
+    }
+
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+    std::optional<ScratchFile> spool_;
+};
+
 // A FIFO or a device (target has its links followed): written from the start, never sought
 // or replaced.
 bool IsStream(const std::string& target) {
@@ -42,13 +81,7 @@ void CopyAll(const ScratchFile& from, int out, const std::string& outputName) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) ThrowFileException(errno, from.Path(), "Cannot read");
         if (n == 0) return;
-        for (ssize_t written = 0; written < n;) {
-            const ssize_t w =
-                ::write(out, buffer.data() + written, static_cast<size_t>(n - written));
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) ThrowFileException(errno, outputName, "Cannot write");
-            written += w;
-        }
+        WriteAll(out, buffer.data(), static_cast<size_t>(n), -1, outputName);
         at += n;
     }
 }
@@ -129,18 +162,21 @@ ExceptionPtr ConvertOne(const std::string& source, const std::string& output,
                         std::string* summary) {
     return CatchException([&] {
         const std::string target = output == "-" ? output : FollowLinksForWriting(output);
+        const SourceFile in(source);
         const Conversion done = target == "-" || IsStream(target)
-                                    ? ConvertToStream(source, output, target)
-                                    : ConvertReplacing(source, output);
+                                    ? ConvertToStream(in.Path(), output, target)
+                                    : ConvertReplacing(in.Path(), output);
         if (summary) *summary = Summary(done, output);
     });
 }
 
 int ShowInfo(const std::string& source) {
     const ExceptionPtr error = CatchException([&] {
+        const SourceFile in(source);
         CFile file;
         auto openError = std::make_unique<CFileException>();
-        if (!file.Open(source, CFile::modeRead, openError.get(), true)) throw openError.release();
+        if (!file.Open(in.Path(), CFile::modeRead, openError.get(), true))
+            throw openError.release();
         WaveHeader header;
         const bool raw = WaveConverter::IsRawGsmPath(source);
         if (raw) {
@@ -156,8 +192,9 @@ int ShowInfo(const std::string& source) {
 int PlaySource(const std::string& source, const TerminalPlayer& play) {
     int status = 0;
     const ExceptionPtr error = CatchException([&] {
-        ScratchFile pcm(TemporaryFolder(), NameOf(source), 0600);
-        ConvertFile(source, pcm.Path());
+        const SourceFile in(source);
+        ScratchFile pcm(TemporaryFolder(), NameOf(in.Path()), 0600);
+        ConvertFile(in.Path(), pcm.Path());
         status = play(pcm.Path());
     });
     return error ? Fail(source, error->Message()) : status;

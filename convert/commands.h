@@ -18,6 +18,10 @@ std::string ErrorLine(const std::string& name, const std::string& message);
 // Prints ErrorLine on stderr in one write; returns 1, the status of a failed conversion.
 int Fail(const std::string& name, const std::string& message);
 
+// Every command's SOURCE "-" is standard input, copied whole into a private file in the
+// temporary folder first (the header rules need the file's length) and read from there as a
+// WAVE file; messages name it "-".
+
 // Converts source into output and returns the error, or null. OUTPUT "-" is standard output;
 // "-", a FIFO or a device gets the complete file once the conversion succeeded, and any
 // other output is replaced in one step (ConvertReplacing). With summary, fills it with one

@@ -75,10 +75,11 @@ size_t ScratchFilesIn(const std::filesystem::path& folder) {
 }
 
 // Starts the converter with every signal at its default action, whatever the test runner set;
-// stdout and stderr go to files when named, and environment is added to the converter's.
+// stdin, stdout and stderr go to files when named, and environment is added to the converter's.
 pid_t StartConvert(const std::vector<std::string>& arguments,
                    const std::string& standardOutput = "", const std::string& standardError = "",
-                   const std::vector<std::string>& environment = {}) {
+                   const std::vector<std::string>& environment = {},
+                   const std::string& standardInput = "") {
     std::vector<char*> argv{const_cast<char*>(kConverter.c_str())};
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -98,6 +99,8 @@ pid_t StartConvert(const std::vector<std::string>& arguments,
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     const int flags = O_WRONLY | O_CREAT | O_TRUNC;
+    if (!standardInput.empty())
+        posix_spawn_file_actions_addopen(&files, 0, standardInput.c_str(), O_RDONLY, 0);
     if (!standardOutput.empty())
         posix_spawn_file_actions_addopen(&files, 1, standardOutput.c_str(), flags, 0600);
     if (!standardError.empty())
@@ -482,3 +485,42 @@ INSTANTIATE_TEST_SUITE_P(EveryEndingSignal, ConvertEndedBy,
                              const std::string text = SignalText(info.param);
                              return text.substr(0, text.find_first_of(" +"));
                          });
+
+// SOURCE - is standard input, spooled privately in the temporary folder and never left there.
+TEST(ConvertCli, ReadsStandardInputThroughASpoolThatIsAlwaysRemoved) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "tmp");
+    WriteFile(dir.File("in.wav"), MuLawFile());
+    ASSERT_EQ(RunConvert(Quote(dir.File("in.wav")) + " " + Quote(dir.File("file.wav"))).status, 0);
+    const std::string tmp = "TMPDIR=" + Quote(dir.File("tmp")) + " ";
+    const std::string in = " < " + Quote(dir.File("in.wav"));
+    Result r = RunConvert("- " + Quote(dir.File("out.wav")) + in, tmp);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(ReadFile(dir.File("out.wav")) == ReadFile(dir.File("file.wav")));
+    r = RunConvert("--info -" + in, tmp);
+    EXPECT_NE(r.output.find("G.711 mu-law"), std::string::npos) << r.output;
+    r = RunConvert("- -" + std::string(" < ") + Quote(dir.File("file.wav")) + " | head -c 0", tmp);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "tmp"));
+    EXPECT_EQ(RunConvert("- " + Quote(dir.File("out.wav")) + " < /dev/null", tmp).output,
+              "corvane-convert: -: Invalid wav header.\n");
+    // Closed, or one source among many, it is refused.
+    r = RunConvert("- " + Quote(dir.File("new.wav")) + " <&-");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "corvane-convert: Cannot read standard input: Bad file descriptor.\n");
+    EXPECT_EQ(RunConvert("--output-dir " + Quote(dir.File("tmp")) + " -" + in).status, 2);
+
+    // A signal during the conversion removes the spool, which only the user can read.
+    WriteSlowSource(dir.File("slow.wav"));
+    const pid_t pid = StartConvert({"-", dir.File("new.wav")}, "", "/dev/null",
+                                   {"TMPDIR=" + dir.File("tmp")}, dir.File("slow.wav"));
+    for (int i = 0; i < 2000 && ScratchFilesIn(dir.path()) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(ScratchFilesIn(dir.path() / "tmp"), 1u);
+    const auto spool = *std::filesystem::directory_iterator(dir.path() / "tmp");
+    EXPECT_EQ(spool.status().permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ::kill(pid, SIGUSR1);
+    EXPECT_EQ(WTERMSIG(Ended(pid)), SIGUSR1);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "tmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("new.wav")));
+}
