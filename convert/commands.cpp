@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/locked_folder.h"
 #include "platform/scratch_file.h"
 #include "sound/convert_file.h"
 #include "sound/wave_converter.h"
@@ -193,7 +194,10 @@ int PlaySource(const std::string& source, const TerminalPlayer& play) {
     int status = 0;
     const ExceptionPtr error = CatchException([&] {
         const SourceFile in(source);
-        ScratchFile pcm(TemporaryFolder(), NameOf(in.Path()), 0600);
+        // In a folder of its own, which the next run (or player) removes should this one be
+        // killed outright while it plays.
+        const LockedFolder folder(TemporaryFolder());
+        ScratchFile pcm(folder.Path(), NameOf(in.Path()), 0600);
         ConvertFile(in.Path(), pcm.Path());
         status = play(pcm.Path());
     });

@@ -32,5 +32,6 @@ ExceptionPtr ConvertOne(const std::string& source, const std::string& output,
 // Prints the header and the encoding's name; returns the exit status.
 int ShowInfo(const std::string& source);
 
-// Converts into a scratch file in the temporary folder and plays that; returns the status.
+// Converts into a scratch file in a LockedFolder in the temporary folder and plays that;
+// returns the status.
 int PlaySource(const std::string& source, const TerminalPlayer& play);

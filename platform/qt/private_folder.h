@@ -1,28 +1,25 @@
-// The player's private folder for its temporary recording: "corvane-XXXXXX" in the temporary
-// folder, user-only, holding the lock "player.lock" for as long as its player runs. A player
-// that was killed outright leaves its folder, recording included; the next player removes
-// such stale folders before it makes its own.
+// The player's private folder for its temporary recording, in the temporary folder: a
+// LockedFolder (see platform/locked_folder.h for its name, its lock and the removal of the
+// folders that killed players left).
 #pragma once
 
-#include <QLockFile>
 #include <QString>
-#include <QTemporaryDir>
 #include <memory>
+
+class LockedFolder;
 
 class PrivateFolder {
   public:
-    // Removes the stale folders: those of this user whose lock no running process holds. A
-    // link is never followed; a folder of another user, one without the lock (not a
-    // player's, or one still being made) and one whose player runs are left alone. Then
-    // makes this player's own folder and takes its lock.
+    // Removes the stale folders, then makes this player's own folder and takes its lock.
     PrivateFolder();
+    ~PrivateFolder();
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
 
     // False when the folder or its lock could not be made.
-    bool isValid() const { return lock_ && dir_.isValid(); }
-    QString filePath(const QString& name) const { return dir_.filePath(name); }
+    bool isValid() const { return folder_ != nullptr; }
+    QString filePath(const QString& name) const;
 
   private:
-    QTemporaryDir dir_;
-    // Declared after the folder, so that the lock file is removed before the folder goes.
-    std::unique_ptr<QLockFile> lock_;
+    std::unique_ptr<LockedFolder> folder_;
 };

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "convert/batch.h"
+#include "platform/locked_folder.h"
 #include "tests/test_util.h"
 
 using namespace testutil;
@@ -523,4 +524,34 @@ TEST(ConvertCli, ReadsStandardInputThroughASpoolThatIsAlwaysRemoved) {
     EXPECT_EQ(WTERMSIG(Ended(pid)), SIGUSR1);
     EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "tmp"));
     EXPECT_FALSE(std::filesystem::exists(dir.File("new.wav")));
+}
+
+// --play keeps its decoded copy in a locked folder of its own: the next run removes the one a
+// killed run left, but not one whose process still runs.
+TEST(ConvertCli, PlayRemovesTheCopyAKilledPlayLeft) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "tmp");
+    WriteFile(dir.File("long.wav"), Wave(Format{}, Bytes(16000 * 60, 0)));
+    const std::vector<std::string> environment{"CORVANE_AUDIO=null", "TMPDIR=" + dir.File("tmp")};
+    const pid_t killed =
+        StartConvert({"--play", dir.File("long.wav")}, "/dev/null", "/dev/null", environment);
+    std::filesystem::path left;
+    for (int i = 0; i < 2000 && left.empty(); ++i) {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path() / "tmp"))
+            if (ScratchFilesIn(entry.path()) == 1) left = entry.path();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_FALSE(left.empty());
+    ::kill(killed, SIGKILL);
+    Ended(killed);
+    ASSERT_TRUE(std::filesystem::exists(left));
+
+    const LockedFolder living(dir.File("tmp"));
+    WriteFile(dir.File("short.wav"), Wave(Format{}, Bytes(1600, 0)));
+    const Result r = RunConvert("--play " + Quote(dir.File("short.wav")),
+                                "CORVANE_AUDIO=null TMPDIR=" + Quote(dir.File("tmp")) + " ");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_FALSE(std::filesystem::exists(left));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "tmp"), {}), 1);
+    EXPECT_TRUE(std::filesystem::exists(living.Path()));
 }
