@@ -178,13 +178,10 @@ int ShowInfo(const std::string& source) {
         auto openError = std::make_unique<CFileException>();
         if (!file.Open(in.Path(), CFile::modeRead, openError.get(), true))
             throw openError.release();
+        // Read as the conversion reads it (the raw GSM rule included), so that the two never
+        // disagree.
         WaveHeader header;
-        const bool raw = WaveConverter::IsRawGsmPath(source);
-        if (raw) {
-            header.formatTag = FormatTag::Gsm610;
-        } else if (!header.ReadHeader(file)) {
-            throw new CMessageException("Invalid wav header.");
-        }
+        const bool raw = WaveConverter::ReadSourceHeader(file, in.Path(), header);
         PrintHeader(header, raw);
     });
     return error ? Fail(source, error->Message()) : 0;

@@ -56,20 +56,25 @@ WaveConverter::WaveConverter(const std::string& sourcePath, const std::string& o
     if (!output.Open(outputPath, CFile::modeCreate | CFile::modeWrite, error.get())) {
         throw error.release();
     }
+    rawGsm = ReadSourceHeader(source, sourcePath, header);
+    sourceLeft = header.DataLength();
+}
+
+bool WaveConverter::ReadSourceHeader(CFile& source, const std::string& sourcePath,
+                                     WaveHeader& header) {
     if (IsRawGsmPath(sourcePath)) {
-        rawGsm = true;
         header.formatTag = FormatTag::Gsm610;
         header.dataEnd = source.GetLength();  // frames from the first byte to the last
-    } else {
-        bool valid;
-        try {
-            valid = header.ReadHeader(source);
-        } catch (const std::bad_alloc&) {  // a fmt extension as large as the file
-            throw new CWaveDecoderException("Out of memory.");
-        }
-        if (!valid) throw new CWaveDecoderException("Invalid wav header.");
+        return true;
     }
-    sourceLeft = header.DataLength();
+    bool valid;
+    try {
+        valid = header.ReadHeader(source);
+    } catch (const std::bad_alloc&) {  // a fmt extension as large as the file
+        throw new CWaveDecoderException("Out of memory.");
+    }
+    if (!valid) throw new CWaveDecoderException("Invalid wav header.");
+    return false;
 }
 
 WaveConverter::~WaveConverter() {

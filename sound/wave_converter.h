@@ -25,6 +25,12 @@ class WaveConverter {
     const WaveHeader& Header() const { return header; }
     bool IsRawGsm() const { return rawGsm; }
 
+    // Reads the header of source (opened from sourcePath) as a conversion does: a raw GSM
+    // path gives a GSM header over the whole file, anything else the WAVE header. Returns
+    // whether the source is raw GSM. Throws CWaveDecoderException* ("Invalid wav header.",
+    // "Out of memory.") and CFileException*.
+    static bool ReadSourceHeader(CFile& source, const std::string& sourcePath, WaveHeader& header);
+
     // True for a path the converter reads as raw GSM frames: one ending in ".gsm" in any
     // letter case.
     static bool IsRawGsmPath(const std::string& path);

@@ -143,6 +143,11 @@ TEST(ConvertCli, ConvertsAndDescribes) {
     EXPECT_NE(r.output.find("G.711 mu-law"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("8000 Hz"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("sound data:      8000 bytes"), std::string::npos) << r.output;
+    // A WAVE file named *.gsm is described as the raw GSM that its conversion reads.
+    std::filesystem::rename(dir.File("in.wav"), dir.File("in.GSM"));
+    r = RunConvert("--info " + Quote(dir.File("in.GSM")));
+    EXPECT_NE(r.output.find("GSM 06.10 (format tag 0x31), raw GSM file"), std::string::npos)
+        << r.output;
 }
 
 TEST(ConvertCli, FailuresPrintTheSourceAndTheSystemsMessage) {
