@@ -485,7 +485,7 @@ TEST_P(ConvertEndedBy, ASignalLeavesNoScratchFileAndSaysWhy) {
 
 INSTANTIATE_TEST_SUITE_P(EveryEndingSignal, ConvertEndedBy,
                          ::testing::Values(SIGPIPE, SIGXFSZ, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2,
-                                           SIGXCPU, SIGPWR, SIGVTALRM, SIGPROF, SIGSEGV, SIGABRT,
+                                           SIGXCPU, SIGPWR, SIGVTALRM, SIGPROF, SIGTRAP, SIGABRT,
                                            SIGRTMIN + 2),
                          [](const ::testing::TestParamInfo<int>& info) {
                              const std::string text = SignalText(info.param);
