@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "convert/batch.h"
+#include "corvane_version.h"
 #include "platform/file.h"
 
 namespace {

@@ -3,14 +3,11 @@
 #include "platform/wave_out_backend.h"
 #include "platform/wave_out_device.h"
 
-namespace {
-
-bool Supported(const WaveFormat& f) {
-    return (f.bitsPerSample == 8 || f.bitsPerSample == 16) && f.channels >= 1 && f.channels <= 8 &&
-           f.samplesPerSec >= 1000 && f.samplesPerSec <= 384000;
+bool WaveOut::Supports(const WaveFormat& f) {
+    return (f.bitsPerSample == 8 || f.bitsPerSample == 16) && f.channels >= 1 &&
+           f.channels <= kMaxChannels && f.sampleRate >= kMinSampleRate &&
+           f.sampleRate <= kMaxSampleRate;
 }
-
-}  // namespace
 
 uint32_t WaveOut::GetNumDevs() {
     return CurrentWaveOutBackend().DeviceCount();
@@ -20,7 +17,7 @@ WaveOutOpened WaveOut::Open(const WaveFormat& format, WaveOut::Callback callback
                             uint32_t deviceId) {
     WaveOutBackend& backend = CurrentWaveOutBackend();
     if (deviceId >= backend.DeviceCount()) return {nullptr, WaveOutResult::BadDeviceId};
-    if (!Supported(format)) return {nullptr, WaveOutResult::BadFormat};
+    if (!Supports(format)) return {nullptr, WaveOutResult::BadFormat};
     auto device = std::make_unique<WaveOutDevice>(format, std::move(callback));
     if (!device->Start(backend, deviceId)) return {nullptr, WaveOutResult::BadFormat};
     return {std::move(device), WaveOutResult::Ok};

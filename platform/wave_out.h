@@ -27,14 +27,14 @@ enum class WaveOutResult {
     BadFormat,     // Open: a format the device cannot play, or the output refused it
     InvalidParam,  // Write: no data for a non-empty buffer; SetPlaybackRate: out of range
     Unprepared,    // Write: the buffer is not prepared
-    StillPlaying,  // Write, UnprepareHeader: the buffer is queued on the device
+    StillPlaying,  // Write, Unprepare: the buffer is queued on the device
     Closed,        // Write after Close
 };
 
 // The PCM format handed to Open.
 struct WaveFormat {
     uint16_t channels = 0;
-    uint32_t samplesPerSec = 0;  // Hz
+    uint32_t sampleRate = 0;     // Hz
     uint16_t bitsPerSample = 0;  // 8 (unsigned samples) or 16 (signed little-endian)
 };
 
@@ -43,7 +43,7 @@ struct WaveFormat {
 struct WaveBuffer {
     // Bits of flags.
     static constexpr uint32_t kDone = 0x01;      // completed
-    static constexpr uint32_t kPrepared = 0x02;  // between PrepareHeader and UnprepareHeader
+    static constexpr uint32_t kPrepared = 0x02;  // between Prepare and Unprepare
     static constexpr uint32_t kInQueue = 0x10;   // written and not yet completed
 
     char* data = nullptr;
@@ -63,6 +63,13 @@ class WaveOut {
     // Number of output devices; 0 when there is none.
     static uint32_t GetNumDevs();
 
+    // The formats every device takes: 8- or 16-bit PCM, 1 to kMaxChannels channels,
+    // kMinSampleRate to kMaxSampleRate Hz. Open refuses any other.
+    static constexpr uint16_t kMaxChannels = 8;
+    static constexpr uint32_t kMinSampleRate = 1000;
+    static constexpr uint32_t kMaxSampleRate = 384000;
+    static bool Supports(const WaveFormat& format);
+
     // Opens output device deviceId (0 is the default output) for format; callback may be
     // empty.
     static WaveOutOpened Open(const WaveFormat& format, Callback callback, uint32_t deviceId = 0);
@@ -72,9 +79,9 @@ class WaveOut {
     WaveOut& operator=(const WaveOut&) = delete;
 
     // Sets kPrepared; a buffer is written only while prepared.
-    virtual void PrepareHeader(WaveBuffer& buffer) = 0;
+    virtual void Prepare(WaveBuffer& buffer) = 0;
     // Clears kPrepared once the buffer has completed.
-    virtual WaveOutResult UnprepareHeader(WaveBuffer& buffer) = 0;
+    virtual WaveOutResult Unprepare(WaveBuffer& buffer) = 0;
     // Queues a prepared buffer behind those written before it.
     virtual WaveOutResult Write(WaveBuffer& buffer) = 0;
     // Halts playback where it is; Restart plays on from there.

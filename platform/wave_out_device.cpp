@@ -24,12 +24,12 @@ WaveOutDevice::WaveOutDevice(const WaveFormat& format, WaveOut::Callback callbac
     : channels_(format.channels),
       bytesPerSample_(format.bitsPerSample / 8u),
       frameBytes_(format.channels * (format.bitsPerSample / 8u)),
-      sampleRate_(format.samplesPerSec),
+      sampleRate_(format.sampleRate),
       callback_(std::move(callback)),
       // 100 ms of audio and at least 2048 frames: a few sink periods, and short enough
       // that a rate change is heard soon.
-      ring_(std::max<size_t>(MsOfFrames(format.samplesPerSec, 100), 2048), format.channels),
-      stretcher_(format.samplesPerSec, format.channels) {}
+      ring_(std::max<size_t>(MsOfFrames(format.sampleRate, 100), 2048), format.channels),
+      stretcher_(format.sampleRate, format.channels) {}
 
 WaveOutDevice::~WaveOutDevice() {
     Close();
@@ -42,11 +42,11 @@ bool WaveOutDevice::Start(WaveOutBackend& backend, uint32_t deviceId) {
     return true;
 }
 
-void WaveOutDevice::PrepareHeader(WaveBuffer& buffer) {
+void WaveOutDevice::Prepare(WaveBuffer& buffer) {
     buffer.flags |= WaveBuffer::kPrepared;
 }
 
-WaveOutResult WaveOutDevice::UnprepareHeader(WaveBuffer& buffer) {
+WaveOutResult WaveOutDevice::Unprepare(WaveBuffer& buffer) {
     if (buffer.flags & WaveBuffer::kInQueue) return WaveOutResult::StillPlaying;
     buffer.flags &= ~WaveBuffer::kPrepared;
     return WaveOutResult::Ok;

@@ -26,8 +26,8 @@ class WaveOutDevice final : public WaveOut, public WaveOutRenderer {
     // Opens the sink and starts the completion thread; false when the sink refuses.
     bool Start(WaveOutBackend& backend, uint32_t deviceId);
 
-    void PrepareHeader(WaveBuffer& buffer) override;
-    WaveOutResult UnprepareHeader(WaveBuffer& buffer) override;
+    void Prepare(WaveBuffer& buffer) override;
+    WaveOutResult Unprepare(WaveBuffer& buffer) override;
     WaveOutResult Write(WaveBuffer& buffer) override;
     void Pause() override;
     void Restart() override;

@@ -50,7 +50,7 @@ void WavePlayer::Play() {
     stopRequested = false;
     finished = false;
     if (WaveOut::GetNumDevs() == 0) throw new CWaveIOException(CannotOpenSoundDevice);
-    WaveOutOpened opened = WaveOut::Open({header.channels, header.sampleRate, header.bitsPerSample},
+    WaveOutOpened opened = WaveOut::Open(Format(),
                                          [this](WaveBuffer& done) { WaveOutCallback(done); });
     if (!opened.device) throw new CWaveIOException(CannotOpenSoundDevice);
     // Completions of the previous device's final reset arrive after its threads ended;
@@ -212,7 +212,7 @@ bool WavePlayer::HandOverOne() {
         std::lock_guard filledLock(filledQueue.section);
         if (filledQueue.Empty()) return false;
         WaveBuffer* r = filledQueue.Pop();
-        deviceHandle->PrepareHeader(*r);
+        deviceHandle->Prepare(*r);
         deviceHandle->Write(*r);
         std::lock_guard playingLock(playingQueue.section);
         playingQueue.Push(r);
@@ -248,7 +248,7 @@ bool WavePlayer::TakeBackOne() {
         if (playingQueue.Empty()) return false;
         r = playingQueue.Pop();
         doneCount.Add(-1);
-        if (r->flags & WaveBuffer::kPrepared) deviceHandle->UnprepareHeader(*r);
+        if (r->flags & WaveBuffer::kPrepared) deviceHandle->Unprepare(*r);
         if (!(r->user & kFlushed)) {
             positionBytes += r->length;
             if (r->user & kEndMarker) finished = true;

@@ -15,14 +15,13 @@
 #include "playback/auto_reset_event.h"
 #include "playback/locked_counter.h"
 #include "playback/locked_queue.h"
+#include "playback/player_state.h"
 #include "sound/wave_header.h"
-
-enum PlayerState : int32_t { Playing = 0, Paused = 1, Stopped = 2 };
 
 class WavePlayer {
   public:
     // Audio in one buffer: the position advances by this much at a time.
-    static constexpr uint32_t kBufferMs = 200;
+    static constexpr uint32_t kBufferMs = kEngineBufferMs;
 
     // Opens and checks the file; throws CWaveIOException* with code 1, 4 or 5.
     explicit WavePlayer(const std::string& path);
@@ -37,6 +36,8 @@ class WavePlayer {
     void Seek(uint32_t ms);
     uint32_t GetPosition() const;  // ms
     uint32_t GetDuration() const;  // ms
+    // The sound the device is asked to play, as the file's header gives it.
+    WaveFormat Format() const { return {header.channels, header.sampleRate, header.bitsPerSample}; }
     PlayerState GetState() const;
     bool IsFinished() const;
     uint32_t GetSpeed() const;  // whole rate multiplier; 1 without a device

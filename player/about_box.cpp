@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
+#include "corvane_version.h"
 #include "player/skin/skin.h"
 
 CAboutBox::CAboutBox(QWidget* parent) : QDialog(parent) {
@@ -26,7 +27,7 @@ CAboutBox::CAboutBox(QWidget* parent) : QDialog(parent) {
     };
     title = plain(QStringLiteral("Corvane"));
     platform = plain(PlatformText());
-    QLabel* version = plain(QStringLiteral("Version 5.6"));
+    QLabel* version = plain(QStringLiteral("Version " CORVANE_VERSION));
     QLabel* notice = plain(QStringLiteral("\u00A9 2026 The Corvane developers. MIT licence."));
     notice->setAlignment(Qt::AlignHCenter);
 

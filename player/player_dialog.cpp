@@ -1,5 +1,7 @@
 #include "player/player_dialog.h"
 
+#include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -11,9 +13,9 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTimer>
 #include <QWheelEvent>
+#include <functional>
 
 #include "platform/qt/handover.h"
 #include "player/about_box.h"
@@ -22,6 +24,7 @@
 #include "player/player_session.h"
 #include "player/skin/bitmap_button.h"
 #include "player/skin/skin.h"
+#include "player/skin/skin_frame.h"
 #include "player/skin/skin_metrics.h"
 #include "player/skin/transparent_static.h"
 #include "player/waveform_view.h"
@@ -31,10 +34,21 @@ namespace {
 constexpr int kTimerIntervalMs = 250;
 constexpr int32_t kSkipMs = 5000;  // Shift+Left and Shift+Right
 
+// A command's key as the user reads it ("Shift+Left").
+QString KeyText(const QAction* action) {
+    return action->shortcut().toString(QKeySequence::NativeText);
+}
+
+// "what (key)", or what alone for a command without a key.
+QString WithKey(const QString& what, const QAction* action) {
+    const QString key = KeyText(action);
+    return key.isEmpty() ? what : what + QStringLiteral(" (") + key + QLatin1Char(')');
+}
+
 }  // namespace
 
 PlayerDialog::PlayerDialog(PlayerSession& session, QWidget* parent)
-    : QDialog(parent), session(session) {
+    : QDialog(parent), session_(session) {
     InitPlayerResources();
     setWindowTitle(QStringLiteral("Corvane"));
     setWindowIcon(QIcon(QStringLiteral(":/corvane.png")));
@@ -42,165 +56,259 @@ PlayerDialog::PlayerDialog(PlayerSession& session, QWidget* parent)
     // skin's caption band (one title and one close box, in the skin's look).
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-    // Moves reach the window without a button held (also over its controls, which pass them
-    // on), so its edges can show the resize shape.
-    setMouseTracking(true);
     setAcceptDrops(true);
+    CreateCommands();
     CreateControls();
     CreateBar();
-    CreateShortcuts();
-    timer = new QTimer(this);
-    timer->setInterval(kTimerIntervalMs);
-    connect(timer, &QTimer::timeout, this, &PlayerDialog::OnTimer);
+    timer_ = new QTimer(this);
+    timer_->setInterval(kTimerIntervalMs);
+    connect(timer_, &QTimer::timeout, &session_, &PlayerSession::Tick);
     setMinimumSize(skin::kMinimumWidth, skin::kMinimumSkinHeight + skin::kBarHeight);
     resize(skin::kDefaultWidth, skin::kDefaultHeight);
     LayoutControls();
 
-    session.SetReporter([this](const PlayerSession::Report& report) {
-        DialogScope scope(this->session);
-        ShowMessageBox(this, report.message, report.file,
+    session_.SetReporter([this](const PlayerSession::Report& report) {
+        DialogScope scope(session_);
+        ShowMessageBox(this, report.message, report.detail,
                        report.stopIcon ? BoxIcon::Stop : BoxIcon::Exclamation);
     });
-    connect(&session, &PlayerSession::DisplayChanged, this, &PlayerDialog::Refresh);
-    connect(&session, &PlayerSession::BusyChanged, this, [](bool busy) {
+    connect(&session_, &PlayerSession::DisplayChanged, this, &PlayerDialog::Refresh);
+    connect(&session_, &PlayerSession::BusyChanged, this, [](bool busy) {
         if (busy) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
         } else {
             QApplication::restoreOverrideCursor();
         }
     });
-    connect(&session, &PlayerSession::CloseRequested, this, [this] { done(0); });
+    connect(&session_, &PlayerSession::CloseRequested, this, [this] { done(0); });
     // Every input event passes eventFilter: the focus ring, the wheel over the volume and a
-    // click on the time display are decided there.
+    // click on the time display are decided there. The frame sees mouse events first.
     qApp->installEventFilter(this);
-    ShowFocusRing(false);  // until the user first moves by keyboard
+    frame_ = new SkinFrame(
+        *this, [this](QPoint at) { return OnCaption(at); },
+        [this](QPoint at) { return InMenuCorner(at); });  // the top-left corner is the menu's
+    ShowFocusRing(false);                                 // until the user first moves by keyboard
     Refresh();
 }
 
 PlayerDialog::~PlayerDialog() {
-    session.SetReporter(nullptr);
+    session_.SetReporter(nullptr);
+}
+
+void PlayerDialog::CreateCommands() {
+    // One row per command: its action's object name, its text in the menu, its key (the
+    // first one is named in tooltips), what its tooltip says before the key, and what it does.
+    struct CommandRow {
+        const char* name;
+        QString text;
+        QList<QKeySequence> keys;
+        QString tip;
+        std::function<void()> run;
+    };
+    PlayerSession& s = session_;
+    const CommandRow rows[] = {
+        {"playPause",
+         tr("Play/Pause"),
+         {Qt::Key_Space},
+         tr("Play or pause"),
+         [&s] { s.TogglePlayPause(); }},
+        {"stopPlayback", tr("Stop"), {Qt::Key_Period}, tr("Stop"), [&s] { s.Stop(); }},
+        {"tenthBack",
+         tr("Back a tenth"),
+         {Qt::Key_Left},
+         tr("Back a tenth"),
+         [&s] { s.FastBack(); }},
+        {"tenthForward",
+         tr("Forward a tenth"),
+         {Qt::Key_Right},
+         tr("Forward a tenth"),
+         [&s] { s.FastForward(); }},
+        {"skipBack",
+         tr("5 seconds back"),
+         {Qt::SHIFT | Qt::Key_Left},
+         tr("5 seconds back"),
+         [&s] { s.Skip(-kSkipMs); }},
+        {"skipForward",
+         tr("5 seconds forward"),
+         {Qt::SHIFT | Qt::Key_Right},
+         tr("5 seconds forward"),
+         [&s] { s.Skip(kSkipMs); }},
+        {"toStart", tr("To the start"), {Qt::Key_Home}, tr("To the start"), [&s] { s.Seek(0); }},
+        {"cycleSpeed",
+         tr("Speed 1x, 2x, 3x"),
+         {Qt::Key_S},
+         tr("Speed 1x, 2x, 3x"),
+         [&s] { s.CycleSpeed(); }},
+        {"faster",
+         tr("A quarter faster"),
+         {Qt::Key_BracketRight},
+         tr("a quarter faster"),
+         [&s] { s.StepSpeed(+1); }},
+        {"slower",
+         tr("A quarter slower"),
+         {Qt::Key_BracketLeft},
+         tr("a quarter slower"),
+         [&s] { s.StepSpeed(-1); }},
+        {"louder", tr("Volume up"), {Qt::Key_Up}, tr("Volume up"), [&s] { s.VolumeUp(); }},
+        {"quieter", tr("Volume down"), {Qt::Key_Down}, tr("Volume down"), [&s] { s.VolumeDown(); }},
+        {"openFileAction",
+         QStringLiteral("Open File"),
+         {QKeySequence::Open},
+         tr("Open File"),
+         [this] { OnOpenFile(); }},
+        {"saveAs",
+         QStringLiteral("&Save As..."),
+         {Qt::CTRL | Qt::Key_S},
+         tr("Save As"),
+         [this] { OnSaveAs(); }},
+        {"closeOnFinish",
+         QStringLiteral("&Close On Finish"),
+         {},
+         tr("Close On Finish"),
+         [this, &s] {
+             s.SetCloseOnFinish(!s.CloseOnFinish());
+             Command("closeOnFinish")->setChecked(s.CloseOnFinish());
+         }},
+        {"checkForUpdate",
+         QStringLiteral("Check For &Update"),
+         {},
+         tr("Check For Update"),
+         [this] { OnCheckForUpdate(); }},
+        {"about", QStringLiteral("&About Corvane"), {}, tr("About Corvane"), [this] { OnAbout(); }},
+        {"help", tr("Help"), {QKeySequence::HelpContents}, tr("Help"), [this] { OnHelpRequest(); }},
+        // Window managers close a window on Alt+F4 themselves; this covers a desktop without.
+        {"quit",
+         tr("Close"),
+         {QKeySequence::Quit, Qt::ALT | Qt::Key_F4},
+         tr("Close"),
+         [this] { reject(); }},
+        {"showMenu",
+         QStringLiteral("Menu"),
+         {Qt::Key_F10, Qt::SHIFT | Qt::Key_F10, Qt::Key_Menu},
+         tr("Menu"),
+         [this] { PopUpMenu(); }},
+    };
+    for (const CommandRow& row : rows) {
+        auto* action = new QAction(row.text, this);
+        action->setObjectName(QLatin1String(row.name));
+        action->setShortcuts(row.keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setToolTip(WithKey(row.tip, action));
+        connect(action, &QAction::triggered, this, row.run);
+        addAction(action);
+    }
+    // Escape closes the window through QDialog's own handling.
+}
+
+QAction* PlayerDialog::Command(const char* name) const {
+    return findChild<QAction*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+}
+
+BitmapButton* PlayerDialog::CreateButton(const char* name, const QString& label,
+                                         std::initializer_list<const char*> commands) {
+    auto* button = new BitmapButton(QString(), this);
+    button->setObjectName(QLatin1String(name));
+    button->setAccessibleName(label);
+    QAction* first = Command(*commands.begin());
+    QString tip = WithKey(label, first);
+    for (auto other = commands.begin() + 1; other != commands.end(); ++other) {
+        tip += QStringLiteral("; ") + Command(*other)->toolTip();
+    }
+    button->setToolTip(tip);
+    connect(button, &QAbstractButton::clicked, first, &QAction::trigger);
+    return button;
 }
 
 void PlayerDialog::CreateControls() {
-    background = new QLabel(this);
-    background->setObjectName(QStringLiteral("background"));
-    background->setAttribute(Qt::WA_TransparentForMouseEvents);
-    background->move(0, 0);
+    background_ = new QLabel(this);
+    background_->setObjectName(QStringLiteral("background"));
+    background_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    background_->move(0, 0);
 
-    // Every control tells screen readers what it is and the mouse pointer what its keys are.
-    auto describe = [](QWidget* w, const char* name, const QString& accessible,
-                       const QString& tip) {
-        w->setObjectName(QLatin1String(name));
-        w->setAccessibleName(accessible);
-        w->setToolTip(tip);
-    };
-    auto button = [&](const char* name, const char* text, void (PlayerDialog::*handler)(),
-                      const QString& accessible, const QString& tip) {
-        auto* b = new BitmapButton(QString::fromLatin1(text), this);
-        describe(b, name, accessible, tip);
-        connect(b, &QAbstractButton::clicked, this, handler);
-        return b;
-    };
-    auto display = [&](const char* name, const char* text, const QString& accessible,
-                       const QString& tip) {
-        auto* d = new CTransparentStatic(QString::fromLatin1(text), this);
-        describe(d, name, accessible, tip);
+    // Every display tells screen readers what it is (its name) and what it shows (its
+    // description, kept current), and the mouse pointer what its keys are.
+    auto display = [this](const char* name, const QString& accessible, const QString& tip) {
+        auto* d = new CTransparentStatic(QString(), this);
+        d->setObjectName(QLatin1String(name));
+        d->setAccessibleName(accessible);
+        d->setToolTip(tip);
         return d;
     };
-    // Creation order is the keyboard focus order.
-    fastBackButton = button("fastBack", "FB", &PlayerDialog::OnFastBack, tr("Back"),
-                            tr("Back a tenth (Left); 5 seconds back (Shift+Left)"));
-    stopButton = button("stop", "Stop", &PlayerDialog::OnStop, tr("Stop"), tr("Stop"));
-    pauseButton =
-        button("pause", "Pause", &PlayerDialog::OnPause, tr("Pause"), tr("Pause (Space)"));
-    playButton = button("play", "Play", &PlayerDialog::OnPlay, tr("Play"), tr("Play (Space)"));
-    speedButton =
-        button("speed", "Speed", &PlayerDialog::OnSpeed, tr("Speed"), tr("Speed 1x, 2x, 3x (S)"));
-    fastForwardButton = button("fastForward", "FF", &PlayerDialog::OnFastForward, tr("Forward"),
-                               tr("Forward a tenth (Right); 5 seconds forward (Shift+Right)"));
-    pauseButton->hide();
+    // Creation order is the keyboard focus order. Play and Pause share one place, and each
+    // does what the Space key does there.
+    fastBackButton_ = CreateButton("fastBack", tr("Back a tenth"), {"tenthBack", "skipBack"});
+    stopButton_ = CreateButton("stop", tr("Stop"), {"stopPlayback"});
+    pauseButton_ = CreateButton("pause", tr("Pause"), {"playPause"});
+    playButton_ = CreateButton("play", tr("Play"), {"playPause"});
+    speedButton_ =
+        CreateButton("speed", tr("Speed 1x, 2x, 3x"), {"cycleSpeed", "faster", "slower"});
+    fastForwardButton_ =
+        CreateButton("fastForward", tr("Forward a tenth"), {"tenthForward", "skipForward"});
+    pauseButton_->hide();
 
-    fileNameLine = new QLabel(this);
-    describe(fileNameLine, "fileName", tr("Message"), QString());
-    fileNameLine->setTextFormat(Qt::PlainText);
-    QPalette palette = fileNameLine->palette();
+    fileNameLine_ = new QLabel(this);
+    fileNameLine_->setObjectName(QStringLiteral("fileName"));
+    fileNameLine_->setAccessibleName(tr("Message"));
+    fileNameLine_->setTextFormat(Qt::PlainText);
+    QPalette palette = fileNameLine_->palette();
     palette.setColor(QPalette::WindowText, ColorFromRef(skin::kDisplayTextColor));
-    fileNameLine->setPalette(palette);
+    fileNameLine_->setPalette(palette);
 
-    timeDisplay = display("time", "Time", tr("Position and duration"),
-                          tr("Position and duration; click to show the time left"));
-    speedDisplay = display("speedDisplay", "Speed", tr("Speed"), tr("Speed"));
-    speedDisplay->hide();
-    volumeDownButton = button("volumeDown", "VolumeDown", &PlayerDialog::OnVolumeDown,
-                              tr("Volume down"), tr("Volume down (Down, or the mouse wheel)"));
-    volumeUpButton = button("volumeUp", "VolumeUp", &PlayerDialog::OnVolumeUp, tr("Volume up"),
-                            tr("Volume up (Up, or the mouse wheel)"));
-    volumeDisplay = display("volumeDisplay", "vol", tr("Volume"),
-                            tr("Volume (Up and Down, or the mouse wheel)"));
-    waveform = new WaveformView(session, this);
-    background->lower();
+    const QString wheel = tr("; the mouse wheel over the volume too");
+    timeDisplay_ = display("time", tr("Position and duration"),
+                           tr("Position and duration; click to show the time left"));
+    speedDisplay_ = display("speedDisplay", tr("Speed"), speedButton_->toolTip());
+    speedDisplay_->hide();
+    volumeDownButton_ = CreateButton("volumeDown", tr("Volume down"), {"quieter"});
+    volumeDownButton_->setToolTip(volumeDownButton_->toolTip() + wheel);
+    volumeUpButton_ = CreateButton("volumeUp", tr("Volume up"), {"louder"});
+    volumeUpButton_->setToolTip(volumeUpButton_->toolTip() + wheel);
+    volumeDisplay_ = display("volumeDisplay", tr("Volume"),
+                             Command("louder")->toolTip() + QStringLiteral("; ") +
+                                 Command("quieter")->toolTip() + wheel);
+    waveform_ = new WaveformView(session_, this);
+    background_->lower();
 }
 
 void PlayerDialog::CreateBar() {
-    bar = new QWidget(this);
-    bar->setObjectName(QStringLiteral("menuBar"));
-    bar->setAttribute(Qt::WA_StyledBackground);
-    ScaleBar(skinScale);
-    auto* layout = new QHBoxLayout(bar);
+    bar_ = new QWidget(this);
+    bar_->setObjectName(QStringLiteral("menuBar"));
+    bar_->setAttribute(Qt::WA_StyledBackground);
+    ScaleBar(skinScale_);
+    auto* layout = new QHBoxLayout(bar_);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    // The window's commands: each key is bound once, on its action, and works whether or not
-    // the menu is open.
-    auto command = [this](const char* name, const QString& text, QKeySequence keys,
-                          void (PlayerDialog::*handler)()) {
-        auto* action = new QAction(text, this);
-        action->setObjectName(QLatin1String(name));
-        action->setShortcut(keys);
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, handler);
-        addAction(action);
-        return action;
-    };
-    QAction* openFile = command("openFileAction", QStringLiteral("Open File"),
-                                QKeySequence(Qt::CTRL | Qt::Key_O), &PlayerDialog::OnOpenFile);
-    QAction* saveAs = command("saveAs", QStringLiteral("&Save As..."),
-                              QKeySequence(Qt::CTRL | Qt::Key_S), &PlayerDialog::OnSaveAs);
-
     // Neither bar button answers Enter: the keyboard belongs to the transport.
-    auto* openButton = new QPushButton(openFile->text(), bar);
-    openButton->setObjectName(QStringLiteral("openFile"));
-    openButton->setToolTip(tr("Open File (Ctrl+O)"));
-    openButton->setFocusPolicy(Qt::NoFocus);
-    openButton->setAutoDefault(false);
-    connect(openButton, &QPushButton::clicked, openFile, &QAction::trigger);
+    auto barButton = [this](const char* name, QAction* command) {
+        auto* button = new QPushButton(command->text(), bar_);
+        button->setObjectName(QLatin1String(name));
+        button->setToolTip(command->toolTip());
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setAutoDefault(false);
+        return button;
+    };
+    QPushButton* openButton = barButton("openFile", Command("openFileAction"));
+    connect(openButton, &QPushButton::clicked, Command("openFileAction"), &QAction::trigger);
 
-    menu = new QMenu(this);
-    menu->addAction(saveAs);
-    closeOnFinishAction = menu->addAction(QStringLiteral("&Close On Finish"));
-    closeOnFinishAction->setObjectName(QStringLiteral("closeOnFinish"));
-    closeOnFinishAction->setCheckable(true);
-    // The handler decides the new state; the automatic toggle is undone first.
-    connect(closeOnFinishAction, &QAction::triggered, this, [this] {
-        closeOnFinishAction->setChecked(session.CloseOnFinish());
-        OnCloseOnFinish();
-    });
-    menu->addSeparator();
-    menu->addAction(QStringLiteral("Check For &Update"), this, &PlayerDialog::OnCheckForUpdate)
-        ->setObjectName(QStringLiteral("checkForUpdate"));
-    menu->addAction(QStringLiteral("&About Corvane"), this, &PlayerDialog::OnAbout)
-        ->setObjectName(QStringLiteral("about"));
+    menu_ = new QMenu(this);
+    menu_->addAction(Command("saveAs"));
+    QAction* closeOnFinish = Command("closeOnFinish");
+    closeOnFinish->setCheckable(true);
+    // The command decides the new state; the automatic toggle is undone first.
+    connect(closeOnFinish, &QAction::toggled, this,
+            [this](bool) { Command("closeOnFinish")->setChecked(session_.CloseOnFinish()); });
+    menu_->addAction(closeOnFinish);
+    menu_->addSeparator();
+    menu_->addAction(Command("checkForUpdate"));
+    menu_->addAction(Command("about"));
 
-    menuButton = new QPushButton(QStringLiteral("Menu"), bar);
-    menuButton->setObjectName(QStringLiteral("menuButton"));
-    menuButton->setToolTip(tr("Menu (F10)"));
-    menuButton->setFocusPolicy(Qt::NoFocus);
-    menuButton->setAutoDefault(false);
-    menuButton->setMenu(menu);
+    menuButton_ = barButton("menuButton", Command("showMenu"));
+    menuButton_->setMenu(menu_);
 
     layout->addWidget(openButton);
     layout->addStretch(1);
-    layout->addWidget(menuButton);
+    layout->addWidget(menuButton_);
 }
 
 void PlayerDialog::ScaleBar(int scale) {
@@ -210,67 +318,43 @@ void PlayerDialog::ScaleBar(int scale) {
     const QString size =
         scale > 1 ? QStringLiteral(" font-size: %1px;").arg(QFontInfo(font()).pixelSize() * scale)
                   : QString();
-    bar->setStyleSheet(QStringLiteral("#menuBar { background: %1; }"
-                                      "QPushButton { color: %2; background: transparent;"
-                                      " border: none; padding: %4px %5px; font-weight: bold;%6 }"
-                                      "QPushButton:pressed, QPushButton:open { background: %3; }"
-                                      "QPushButton::menu-indicator { image: none; width: 0; }")
-                           .arg(back.name(), text.name(), back.lighter(160).name())
-                           .arg(4 * scale)
-                           .arg(10 * scale)
-                           .arg(size));
+    bar_->setStyleSheet(QStringLiteral("#menuBar { background: %1; }"
+                                       "QPushButton { color: %2; background: transparent;"
+                                       " border: none; padding: %4px %5px; font-weight: bold;%6 }"
+                                       "QPushButton:pressed, QPushButton:open { background: %3; }"
+                                       "QPushButton::menu-indicator { image: none; width: 0; }")
+                            .arg(back.name(), text.name(), back.lighter(160).name())
+                            .arg(4 * scale)
+                            .arg(10 * scale)
+                            .arg(size));
 }
 
-void PlayerDialog::CreateShortcuts() {
-    auto shortcut = [this](QKeySequence keys, auto handler) {
-        auto* s = new QShortcut(keys, this);
-        s->setContext(Qt::WindowShortcut);
-        connect(s, &QShortcut::activated, this, handler);
-    };
-    shortcut(QKeySequence(Qt::Key_Space), [this] { session.TogglePlayPause(); });
-    shortcut(QKeySequence(Qt::Key_Left), [this] { OnFastBack(); });
-    shortcut(QKeySequence(Qt::Key_Right), [this] { OnFastForward(); });
-    shortcut(QKeySequence(Qt::Key_Up), [this] { OnVolumeUp(); });
-    shortcut(QKeySequence(Qt::Key_Down), [this] { OnVolumeDown(); });
-    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_Left), [this] { session.Skip(-kSkipMs); });
-    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_Right), [this] { session.Skip(kSkipMs); });
-    shortcut(QKeySequence(Qt::Key_Home), [this] { session.Seek(0); });
-    shortcut(QKeySequence(Qt::Key_S), [this] { OnSpeed(); });
-    shortcut(QKeySequence(Qt::Key_BracketRight), [this] { session.StepSpeed(+1); });
-    shortcut(QKeySequence(Qt::Key_BracketLeft), [this] { session.StepSpeed(-1); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { reject(); });
-    // Window managers close a window on Alt+F4 themselves; this covers a desktop without one.
-    shortcut(QKeySequence(Qt::ALT | Qt::Key_F4), [this] { reject(); });
-    shortcut(QKeySequence(Qt::Key_F1), [this] { OnHelpRequest(); });
-    for (QKeySequence keys : {QKeySequence(Qt::Key_F10), QKeySequence(Qt::SHIFT | Qt::Key_F10),
-                              QKeySequence(Qt::Key_Menu)}) {
-        shortcut(keys, [this] { menu->popup(menuButton->mapToGlobal(QPoint(0, 0))); });
-    }
-    // Escape closes the window through QDialog's own handling.
+void PlayerDialog::PopUpMenu() {
+    menu_->popup(menuButton_->mapToGlobal(QPoint(0, 0)));
 }
 
 void PlayerDialog::OnInitDialog() {
-    if (initialised) return;
-    initialised = true;
+    if (initialised_) return;
+    initialised_ = true;
     LayoutControls();
-    closeOnFinishAction->setChecked(session.CloseOnFinish());
-    playButton->setFocus();
-    session.Start(startPath);
-    timer->start();
+    Command("closeOnFinish")->setChecked(session_.CloseOnFinish());
+    playButton_->setFocus();
+    session_.Start(startPath);
+    timer_->start();
 }
 
 void PlayerDialog::Refresh() {
-    const PlayerSession::Display& d = session.GetDisplay();
+    const PlayerSession::Display& d = session_.GetDisplay();
     setWindowTitle(d.title);
     ShowFileName();
-    timeDisplay->SetText(d.time);
-    volumeDisplay->SetText(d.volume);
-    speedDisplay->SetText(d.speed);
+    timeDisplay_->SetText(d.time);
+    volumeDisplay_->SetText(d.volume);
+    speedDisplay_->SetText(d.speed);
     PlaceSpeedDisplay();
-    speedDisplay->setVisible(!d.speed.isEmpty());
+    speedDisplay_->setVisible(!d.speed.isEmpty());
     // The button that stands in the shared place takes the keyboard focus with it.
-    BitmapButton* shown = d.pauseShown ? pauseButton : playButton;
-    BitmapButton* hidden = d.pauseShown ? playButton : pauseButton;
+    BitmapButton* shown = d.pauseShown ? pauseButton_ : playButton_;
+    BitmapButton* hidden = d.pauseShown ? playButton_ : pauseButton_;
     if (shown->isHidden()) {
         shown->show();
         shown->setFocus();
@@ -279,44 +363,46 @@ void PlayerDialog::Refresh() {
 }
 
 void PlayerDialog::ShowFileName() {
-    // A name too long for the line is cut with "..." and shown whole in its tooltip.
-    const QString& name = session.GetDisplay().fileName;
-    const QFontMetrics metrics(fileNameLine->font());
-    const int room = fileNameLine->width();
+    // A name too long for the line is cut with "..." (one measurement, whatever its length)
+    // and shown whole in its tooltip; screen readers get it whole too.
+    const QString& name = session_.GetDisplay().fileName;
+    const QFontMetrics metrics(fileNameLine_->font());
+    const int room = fileNameLine_->width();
     QString shown = name;
     if (metrics.horizontalAdvance(name) > room) {
+        // No character is narrower than a pixel, so what fits lies in the first room
+        // characters: a name of any length is measured only that far.
+        shown = metrics.elidedText(name.left(std::max(room, 1)), Qt::ElideRight, room);
+        // The cut is shown as three dots, taking back characters until they fit too.
+        if (shown.endsWith(QChar(0x2026))) shown.chop(1);
         const QString dots = QStringLiteral("...");
-        qsizetype keep = name.size();
-        while (keep > 0 && metrics.horizontalAdvance(name.left(keep) + dots) > room) --keep;
-        shown = name.left(keep) + dots;
+        while (!shown.isEmpty() && metrics.horizontalAdvance(shown + dots) > room) shown.chop(1);
+        shown += dots;
     }
-    fileNameLine->setText(shown);
-    fileNameLine->setToolTip(shown == name ? QString() : name);
+    fileNameLine_->setText(shown);
+    fileNameLine_->setToolTip(shown == name ? QString() : name);
+    ShowToScreenReaders(fileNameLine_, name);
 }
 
 bool PlayerDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (auto* target = qobject_cast<QWidget*>(watched);
-        target && target->window() == this && FrameEvent(target, event)) {
-        return true;
-    }
     switch (event->type()) {
         case QEvent::KeyPress:
             ShowFocusRing(true);
             break;
         case QEvent::MouseButtonPress:
             ShowFocusRing(false);
-            if (watched == timeDisplay) {
-                session.ToggleTimeLeft();
+            if (watched == timeDisplay_) {
+                session_.ToggleTimeLeft();
                 return true;
             }
             break;
         case QEvent::Wheel:
-            if (watched == volumeDisplay || watched == volumeUpButton ||
-                watched == volumeDownButton) {
+            if (watched == volumeDisplay_ || watched == volumeUpButton_ ||
+                watched == volumeDownButton_) {
                 // One step per notch (120); touchpads send smaller deltas that add up.
-                wheelDelta += static_cast<QWheelEvent*>(event)->angleDelta().y();
-                for (; wheelDelta >= 120; wheelDelta -= 120) session.VolumeUp();
-                for (; wheelDelta <= -120; wheelDelta += 120) session.VolumeDown();
+                wheelDelta_ += static_cast<QWheelEvent*>(event)->angleDelta().y();
+                for (; wheelDelta_ >= 120; wheelDelta_ -= 120) session_.VolumeUp();
+                for (; wheelDelta_ <= -120; wheelDelta_ += 120) session_.VolumeDown();
                 return true;
             }
             break;
@@ -330,66 +416,35 @@ void PlayerDialog::ShowFocusRing(bool shown) {
     for (BitmapButton* b : findChildren<BitmapButton*>()) b->SetFocusRingShown(shown);
 }
 
-void PlayerDialog::OnPlay() {
-    session.Play();
-}
-
-void PlayerDialog::OnPause() {
-    session.Pause();
-}
-
-void PlayerDialog::OnStop() {
-    session.Stop();
-}
-
-void PlayerDialog::OnFastBack() {
-    session.FastBack();
-}
-
-void PlayerDialog::OnFastForward() {
-    session.FastForward();
-}
-
-void PlayerDialog::OnSpeed() {
-    session.CycleSpeed();
-}
-
-void PlayerDialog::OnVolumeUp() {
-    session.VolumeUp();
-}
-
-void PlayerDialog::OnVolumeDown() {
-    session.VolumeDown();
-}
-
-void PlayerDialog::OnTimer() {
-    session.Tick();
-}
-
 void PlayerDialog::OnActivate(bool active) {
     // A full-screen window that lost its state (a window manager restored it while it was
     // in the background) fills the screen again when it comes back.
-    if (active && fullScreen && !isFullScreen()) showFullScreen();
+    if (active && fullScreen_ && !isFullScreen()) showFullScreen();
 }
 
 void PlayerDialog::OnTap(int x, int y) {
     if (InMenuCorner(QPoint(x, y))) {
         // The corner opens the program's own menu.
-        menu->popup(mapToGlobal(QPoint(x, y)));
+        menu_->popup(mapToGlobal(QPoint(x, y)));
         return;
     }
     if (InCloseBox(QPoint(x, y))) done(Accepted);
 }
 
 bool PlayerDialog::InMenuCorner(QPoint at) const {
-    return at.x() <= skin::kMenuCorner * skinScale && at.y() <= skin::kMenuCorner * skinScale;
+    return at.x() <= skin::kMenuCorner * skinScale_ && at.y() <= skin::kMenuCorner * skinScale_;
 }
 
 bool PlayerDialog::InCloseBox(QPoint at) const {
     const int W = width();
-    const int s = skinScale;
+    const int s = skinScale_;
     return W - skin::kCloseAreaLeft * s < at.x() && at.x() < W - skin::kCloseAreaRight * s &&
            skin::kCloseAreaTop * s <= at.y() && at.y() <= skin::kCloseAreaBottom * s;
+}
+
+bool PlayerDialog::OnCaption(QPoint at) const {
+    return !isFullScreen() && at.y() < skin::kCaptionHeight * skinScale_ && !InMenuCorner(at) &&
+           !InCloseBox(at);
 }
 
 void PlayerDialog::OnHandOver() {
@@ -397,8 +452,8 @@ void PlayerDialog::OnHandOver() {
     if (!text) return;
     if (aboutBox) aboutBox->done(2);
     BringToFront();
-    session.HandOver(*text);
-    if (pauseButton->isVisible()) pauseButton->setFocus();
+    session_.HandOver(*text);
+    if (pauseButton_->isVisible()) pauseButton_->setFocus();
 }
 
 void PlayerDialog::BringToFront() {
@@ -409,8 +464,8 @@ void PlayerDialog::BringToFront() {
 }
 
 void PlayerDialog::done(int result) {
-    timer->stop();
-    session.Shutdown();  // silence at once, before the caller gets control back
+    timer_->stop();
+    session_.Shutdown();  // silence at once, before the caller gets control back
     QDialog::done(result);
 }
 
@@ -439,5 +494,5 @@ void PlayerDialog::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.size() != 1 || !urls.first().isLocalFile()) return;
     event->acceptProposedAction();
-    session.OpenSource(urls.first().toLocalFile());
+    session_.OpenSource(urls.first().toLocalFile());
 }

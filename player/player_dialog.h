@@ -3,17 +3,17 @@
 // with "Open File" and "Menu". It draws and routes input; the PlayerSession decides. Its
 // controls carry object names ("play", "pause", "stop", "fastBack", "fastForward", "speed",
 // "volumeUp", "volumeDown", "fileName", "time", "speedDisplay", "volumeDisplay", "waveform",
-// "background", "menuBar", "openFile", "menuButton"), and so do the menu's actions
-// ("saveAs", "closeOnFinish", "checkForUpdate", "about").
+// "background", "menuBar", "openFile", "menuButton"), and so do its commands' actions (see
+// CreateCommands: "playPause", "saveAs", "closeOnFinish", "about", ...).
 //
-// The window has no window manager's frame: the skin's caption band is its title bar (a drag
-// moves the window, a double-click maximises or restores it, the close box closes it) and
-// its edges resize it.
+// The window has no window manager's frame: the skin's caption band is its title bar (see
+// player/skin/skin_frame.h).
 #pragma once
 
 #include <QDialog>
 #include <QPointer>
 #include <QString>
+#include <initializer_list>
 
 class BitmapButton;
 class CAboutBox;
@@ -24,6 +24,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTimer;
+class SkinFrame;
 class WaveformView;
 
 class PlayerDialog : public QDialog {
@@ -35,7 +36,7 @@ class PlayerDialog : public QDialog {
     // The text to play given at start (a path, possibly with a display-name tag).
     void SetStartPath(const QString& text) { startPath = text; }
     // Fill the screen instead of a handheld-sized window.
-    void SetFullScreen(bool on) { fullScreen = on; }
+    void SetFullScreen(bool on) { fullScreen_ = on; }
 
     // Shows the displays, opens the start path when there is one and starts the 250 ms timer.
     // Called once, after the window was shown.
@@ -56,28 +57,25 @@ class PlayerDialog : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private slots:
-    void OnPlay();
-    void OnPause();
-    void OnStop();
-    void OnFastBack();
-    void OnFastForward();
-    void OnSpeed();
-    void OnVolumeUp();
-    void OnVolumeDown();
-    void OnTimer();
     void OnOpenFile();
     void OnSaveAs();
-    void OnCloseOnFinish();
     void OnCheckForUpdate();
     void OnAbout();
     void OnHelpRequest();
 
   private:
+    // Every command as an action of the window, from one table: its key works whether or not
+    // the menu is open, and its tooltip names that key.
+    void CreateCommands();
+    QAction* Command(const char* name) const;
     void CreateControls();
+    // A bitmap button that triggers the first of commands; its tooltip is label with that
+    // command's key, followed by the other commands' tooltips.
+    BitmapButton* CreateButton(const char* name, const QString& label,
+                               std::initializer_list<const char*> commands);
     void CreateBar();
     // The bar's padding and font at the skin's scale.
     void ScaleBar(int scale);
-    void CreateShortcuts();
     // Places every control for the current size and recomposes the skin.
     void LayoutControls();
     // Shows what the session says the window shows.
@@ -87,53 +85,38 @@ class PlayerDialog : public QDialog {
     void OnTap(int x, int y);
     bool InMenuCorner(QPoint at) const;
     bool InCloseBox(QPoint at) const;
-
-    // The frame (player_dialog_frame.cpp): moving, maximising and resizing by the mouse.
-    // Takes a mouse event for any widget of the window; true when it used it up.
-    bool FrameEvent(QWidget* target, QEvent* event);
-    // The edges a press at (window coordinates) resizes; none in a maximised window.
-    Qt::Edges EdgesAt(QPoint at) const;
     bool OnCaption(QPoint at) const;
-    void ShowResizeCursor(Qt::Edges edges);
-    QString HelpPagePath() const;
     void ShowFileName();
     void PlaceSpeedDisplay();
+    void PopUpMenu();
     // The buttons' focus ring shows only while the user moves by keyboard.
     void ShowFocusRing(bool shown);
 
-    PlayerSession& session;
+    PlayerSession& session_;
     QString startPath;
-    bool fullScreen = false;
-    bool initialised = false;
+    bool fullScreen_ = false;
+    bool initialised_ = false;
     QPointer<CAboutBox> aboutBox;
-    int wheelDelta = 0;  // eighths of a degree not yet turned into a volume step
-    int skinScale = 1;   // skin::SkinScale for the current size
+    int wheelDelta_ = 0;  // eighths of a degree not yet turned into a volume step
+    int skinScale_ = 1;   // skin::SkinScale for the current size
+    SkinFrame* frame_ = nullptr;
 
-    // A mouse drag of the frame that the window system did not take over.
-    enum class FrameDrag { None, CaptionPressed, Moving, Resizing };
-    FrameDrag frameDrag = FrameDrag::None;
-    QPoint dragStart;     // global position of the press
-    QRect dragGeometry;   // the window's geometry at the press
-    Qt::Edges dragEdges;  // the edges a resize moves
-    Qt::Edges cursorEdges;
-
-    QLabel* background = nullptr;
-    BitmapButton* fastBackButton = nullptr;
-    BitmapButton* stopButton = nullptr;
-    BitmapButton* pauseButton = nullptr;
-    BitmapButton* playButton = nullptr;
-    BitmapButton* speedButton = nullptr;
-    BitmapButton* fastForwardButton = nullptr;
-    BitmapButton* volumeDownButton = nullptr;
-    BitmapButton* volumeUpButton = nullptr;
-    QLabel* fileNameLine = nullptr;
-    CTransparentStatic* timeDisplay = nullptr;
-    CTransparentStatic* speedDisplay = nullptr;
-    CTransparentStatic* volumeDisplay = nullptr;
-    WaveformView* waveform = nullptr;
-    QWidget* bar = nullptr;
-    QMenu* menu = nullptr;
-    QPushButton* menuButton = nullptr;
-    QAction* closeOnFinishAction = nullptr;
-    QTimer* timer = nullptr;
+    QLabel* background_ = nullptr;
+    BitmapButton* fastBackButton_ = nullptr;
+    BitmapButton* stopButton_ = nullptr;
+    BitmapButton* pauseButton_ = nullptr;
+    BitmapButton* playButton_ = nullptr;
+    BitmapButton* speedButton_ = nullptr;
+    BitmapButton* fastForwardButton_ = nullptr;
+    BitmapButton* volumeDownButton_ = nullptr;
+    BitmapButton* volumeUpButton_ = nullptr;
+    QLabel* fileNameLine_ = nullptr;
+    CTransparentStatic* timeDisplay_ = nullptr;
+    CTransparentStatic* speedDisplay_ = nullptr;
+    CTransparentStatic* volumeDisplay_ = nullptr;
+    WaveformView* waveform_ = nullptr;
+    QWidget* bar_ = nullptr;
+    QMenu* menu_ = nullptr;
+    QPushButton* menuButton_ = nullptr;
+    QTimer* timer_ = nullptr;
 };

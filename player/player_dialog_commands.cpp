@@ -1,5 +1,5 @@
-// The commands of the player window's menu: Open File, Save As, Close On Finish, Check For
-// Update and About, and the help request (F1).
+// The window's commands that open a dialog or another program: Open File, Save As, Check For
+// Update, About and the help request (F1).
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include "corvane_version.h"
+#include "platform/qt/help_page.h"
+#include "platform/qt/settings.h"
 #include "player/about_box.h"
 #include "player/dialog_scope.h"
 #include "player/message_box.h"
@@ -22,21 +25,26 @@
 void PlayerDialog::OnOpenFile() {
     // The scope lasts until the chosen file plays, so Close On Finish cannot end the program
     // between the choice and the open.
-    DialogScope scope(session);
+    DialogScope scope(session_);
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(
-        {QStringLiteral("Wav Files (*.wav)"), QStringLiteral("GSM Files (*.gsm)")});
+    // The first filter shows every file the player opens; it starts where the last one was.
+    dialog.setNameFilters({QStringLiteral("Voice Messages (*.wav *.WAV *.gsm *.GSM)"),
+                           QStringLiteral("Wav Files (*.wav)"), QStringLiteral("GSM Files (*.gsm)"),
+                           QStringLiteral("All Files (*)")});
+    if (const QString last = ReadLastFolder(); !last.isEmpty()) dialog.setDirectory(last);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    session.OpenSource(dialog.selectedFiles().first());
+    const QString chosen = dialog.selectedFiles().first();
+    WriteLastFolder(QFileInfo(chosen).absolutePath());
+    session_.OpenSource(chosen);
 }
 
 void PlayerDialog::OnSaveAs() {
     // What is saved is fixed now: a hand-over while the dialog is open must not change it.
-    const std::optional<PlayerSession::SaveQuestion> question = session.SaveAsQuestion();
+    const std::optional<PlayerSession::SaveQuestion> question = session_.SaveAsQuestion();
     if (!question) return;
-    DialogScope scope(session);
+    DialogScope scope(session_);
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -44,23 +52,18 @@ void PlayerDialog::OnSaveAs() {
     dialog.setDefaultSuffix(question->suffix);
     dialog.selectFile(question->base);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    session.SaveCopy(question->source, dialog.selectedFiles().first());
-}
-
-void PlayerDialog::OnCloseOnFinish() {
-    session.SetCloseOnFinish(!session.CloseOnFinish());
-    closeOnFinishAction->setChecked(session.CloseOnFinish());
+    session_.SaveCopy(question->source, dialog.selectedFiles().first());
 }
 
 void PlayerDialog::OnCheckForUpdate() {
     const QString base = QStringLiteral(CORVANE_UPDATE_BASE);
     if (!base.isEmpty()) {
         QDesktopServices::openUrl(
-            QUrl(base + QStringLiteral("/update.jsp?prod=Corvane_PPCw&ver=5.6")));
+            QUrl(base + QStringLiteral("/update.jsp?prod=Corvane_PPCw&ver=" CORVANE_VERSION)));
         return;
     }
     // A build without an update service of its own is updated with the system.
-    DialogScope scope(session);
+    DialogScope scope(session_);
     ShowMessageBox(this,
                    QStringLiteral("This copy of Corvane is updated through your system's "
                                   "package manager, together with the rest of your software."),
@@ -68,26 +71,22 @@ void PlayerDialog::OnCheckForUpdate() {
 }
 
 void PlayerDialog::OnAbout() {
-    DialogScope scope(session);
+    DialogScope scope(session_);
     CAboutBox box(this);
     aboutBox = &box;
     box.exec();
     aboutBox = nullptr;
 }
 
-QString PlayerDialog::HelpPagePath() const {
-    const QString programDir = QCoreApplication::applicationDirPath();
-    for (const QString& candidate : {programDir + QStringLiteral("/../share/corvane/corvane.htm"),
-                                     programDir + QStringLiteral("/corvane.htm")}) {
-        if (QFileInfo::exists(candidate)) return QDir::cleanPath(candidate);
-    }
-    // Not installed beside the program: the copy built into it, written next to tempPath.
-    const QString copy =
-        QFileInfo(session.TempPath()).absolutePath() + QStringLiteral("/corvane.htm");
-    if (!QFileInfo::exists(copy)) QFile::copy(QStringLiteral(":/corvane.htm"), copy);
-    return copy;
-}
-
 void PlayerDialog::OnHelpRequest() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(HelpPagePath()));
+    // Not installed beside the program: the copy built into it, written next to tempPath.
+    const QString page = HelpPagePath(
+        QStringLiteral("corvane.htm"), QCoreApplication::applicationDirPath(),
+        QStringLiteral(":/corvane.htm"), QFileInfo(session_.TempPath()).absolutePath());
+    if (!page.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(page))) return;
+    DialogScope scope(session_);
+    ShowMessageBox(this,
+                   QStringLiteral("No program to show the help page is installed (a web "
+                                  "browser, through xdg-open)."),
+                   page, BoxIcon::Information);
 }

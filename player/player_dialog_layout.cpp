@@ -17,15 +17,15 @@ void PlayerDialog::LayoutControls() {
     const int W = width();
     const int H = height() - skin::kBarHeight * s;
     const qreal ratio = devicePixelRatioF();
-    if (s != skinScale) ScaleBar(s);
-    skinScale = s;
+    if (s != skinScale_) ScaleBar(s);
+    skinScale_ = s;
 
-    bar->setGeometry(0, H, W, skin::kBarHeight * s);
+    bar_->setGeometry(0, H, W, skin::kBarHeight * s);
 
     const QPixmap composed = ComposeBackground(W, H, ratio, s);
     if (!composed.isNull()) {
-        background->setPixmap(composed);
-        background->setGeometry(0, 0, W, H);
+        background_->setPixmap(composed);
+        background_->setGeometry(0, 0, W, H);
     }
 
     const int C = W / 2;
@@ -36,18 +36,18 @@ void PlayerDialog::LayoutControls() {
         button->SetImages(LoadSkinBitmap(p.up, images), LoadSkinBitmap(p.pressed, images),
                           LoadSkinBitmap(p.focused, images), LoadSkinBitmap(p.disabled, images));
     };
-    place(playButton, skin::kPlayPlace);
-    place(fastBackButton, skin::kFastBackPlace);
-    place(stopButton, skin::kStopPlace);
-    place(pauseButton, skin::kPausePlace);
-    place(speedButton, skin::kSpeedPlace);
-    place(fastForwardButton, skin::kFastForwardPlace);
-    place(volumeDownButton, skin::kVolumeDownPlace);
-    place(volumeUpButton, skin::kVolumeUpPlace);
+    place(playButton_, skin::kPlayPlace);
+    place(fastBackButton_, skin::kFastBackPlace);
+    place(stopButton_, skin::kStopPlace);
+    place(pauseButton_, skin::kPausePlace);
+    place(speedButton_, skin::kSpeedPlace);
+    place(fastForwardButton_, skin::kFastForwardPlace);
+    place(volumeDownButton_, skin::kVolumeDownPlace);
+    place(volumeUpButton_, skin::kVolumeUpPlace);
 
     const CTransparentStatic::TextFormat formats[] = {
         CTransparentStatic::Left, CTransparentStatic::Right, CTransparentStatic::Centre};
-    CTransparentStatic* displays[] = {timeDisplay, speedDisplay, volumeDisplay};
+    CTransparentStatic* displays[] = {timeDisplay_, speedDisplay_, volumeDisplay_};
     for (int i = 0; i < 3; ++i) {
         displays[i]->SetTextFormat(formats[i]);
         displays[i]->SetBackColor(skin::kDisplayBackColor);
@@ -62,36 +62,39 @@ void PlayerDialog::LayoutControls() {
     QFont fontB = fontA;
     fontA.setWeight(QFont::Bold);
     for (CTransparentStatic* display : displays) display->setFont(fontA);
-    fileNameLine->setFont(fontB);
+    fileNameLine_->setFont(fontB);
 
-    fileNameLine->setGeometry(skin::kFileNameX * s, H - skin::kFileNameDy * s,
-                              W - 2 * skin::kFileNameX * s, skin::kFileNameHeight * s);
+    fileNameLine_->setGeometry(skin::kFileNameX * s, H - skin::kFileNameDy * s,
+                               W - 2 * skin::kFileNameX * s, skin::kFileNameHeight * s);
     const int displayY = H - skin::kDisplayDy * s;
     const int displayHeight = skin::kDisplayHeight * s;
     const int row = skin::DisplayRowLeft(W, s);
     const int rowWidth = skin::DisplayRowWidth(W, s);
-    timeDisplay->setGeometry(row + skin::kTimeX * s, displayY,
-                             rowWidth / 2 + skin::kPlayPlace.dx * s, displayHeight);
+    timeDisplay_->setGeometry(row + skin::kTimeX * s, displayY,
+                              rowWidth / 2 + skin::kPlayPlace.dx * s, displayHeight);
     PlaceSpeedDisplay();
-    volumeDisplay->setGeometry(C + skin::kVolumeDisplayDx * s, displayY,
-                               skin::kVolumeDisplayWidth * s, displayHeight);
+    volumeDisplay_->setGeometry(C + skin::kVolumeDisplayDx * s, displayY,
+                                skin::kVolumeDisplayWidth * s, displayHeight);
 
     const int waveformTop = skin::kWaveformTop * s;
-    waveform->setGeometry(skin::kWaveformX * s, waveformTop, W - 2 * skin::kWaveformX * s,
-                          H - skin::kWaveformDy * s - waveformTop);
-    waveform->SetSkinScale(s);
+    waveform_->setGeometry(skin::kWaveformX * s, waveformTop, W - 2 * skin::kWaveformX * s,
+                           H - skin::kWaveformDy * s - waveformTop);
+    waveform_->SetSkinScale(s);
     ShowFileName();
 }
 
 void PlayerDialog::PlaceSpeedDisplay() {
     // Its right edge stays put; a speed such as "x1.75" widens it to the left rather than
-    // shrinking its text.
-    const int s = skinScale;
+    // shrinking its text, as far as the volume up button leaves room.
+    const int s = skinScale_;
     const int W = width();
-    const int text = speedDisplay->fontMetrics().horizontalAdvance(speedDisplay->Text()) + 4;
+    const int text = speedDisplay_->fontMetrics().horizontalAdvance(speedDisplay_->Text()) + 4;
     const int widthNeeded = std::max(skin::kSpeedDisplayWidth * s, text);
     const int right = skin::DisplayRowLeft(W, s) + skin::DisplayRowWidth(W, s) -
                       (skin::kSpeedDisplayFromRight - skin::kSpeedDisplayWidth) * s;
     const int y = height() - (skin::kBarHeight + skin::kDisplayDy) * s;
-    speedDisplay->setGeometry(right - widthNeeded, y, widthNeeded, skin::kDisplayHeight * s);
+    const skin::ButtonPlace& volumeUp = skin::kVolumeUpPlace;
+    const int least = W / 2 + (volumeUp.dx + volumeUp.width + skin::kDisplayGap) * s;
+    const int left = std::max(right - widthNeeded, least);
+    speedDisplay_->setGeometry(left, y, right - left, skin::kDisplayHeight * s);
 }

@@ -12,6 +12,7 @@
 #include "platform/qt/settings.h"
 #include "platform/qt/text_to_play.h"
 #include "platform/wave_out.h"
+#include "playback/wave_player.h"
 #include "player/trace.h"
 #include "sound/convert_file.h"
 
@@ -36,12 +37,15 @@ bool SameFile(const QString& a, const QString& b) {
 }
 
 // Copies source over destination through a temporary file that replaces the destination
-// only when the whole copy succeeded.
-bool CopyFileSafely(const QString& source, const QString& destination) {
+// only when the whole copy succeeded. Returns why it failed; empty on success.
+QString CopyFileSafely(const QString& source, const QString& destination) {
     CFile in;
-    if (!in.Open(LocalPath(source), CFile::modeRead)) return false;
+    CFileException openError;
+    if (!in.Open(LocalPath(source), CFile::modeRead, &openError)) {
+        return QString::fromStdString(openError.Message());
+    }
     QSaveFile out(destination);
-    if (!out.open(QIODevice::WriteOnly)) return false;
+    if (!out.open(QIODevice::WriteOnly)) return out.errorString();
     std::vector<char> block(1 << 16);
     bool written = true;
     const ExceptionPtr error = CatchException([&] {
@@ -51,10 +55,29 @@ bool CopyFileSafely(const QString& source, const QString& destination) {
         }
     });
     if (error || !written) {
+        const QString why = error ? QString::fromStdString(error->Message()) : out.errorString();
         out.cancelWriting();
-        return false;
+        return why;
     }
-    return out.commit();
+    return out.commit() ? QString() : out.errorString();
+}
+
+// Why a sound device that is there did not open for format.
+QString DeviceRefusal(const WaveFormat& format) {
+    const QString sound = QStringLiteral("%1 Hz, %2 channel(s), %3-bit")
+                              .arg(format.sampleRate)
+                              .arg(format.channels)
+                              .arg(format.bitsPerSample);
+    if (WaveOut::Supports(format)) {
+        return QStringLiteral("The sound device refused this sound (%1).").arg(sound);
+    }
+    return QStringLiteral(
+               "The sound device does not play this sound (%1): it plays 8- or 16-bit "
+               "sound of 1 to %2 channels at %3 to %4 Hz.")
+        .arg(sound)
+        .arg(WaveOut::kMaxChannels)
+        .arg(WaveOut::kMinSampleRate)
+        .arg(WaveOut::kMaxSampleRate);
 }
 
 // True when ext cannot stand in a name filter's pattern list.
@@ -75,6 +98,7 @@ PlayerSession::PlayerSession(QString tempPath, QObject* parent)
     if (const std::optional<uint32_t> volume = ReadVolume()) ApplyVolumePercent(*volume / 10 * 10);
     volumePercent = ReadVolumePercent();
     display.volume = QStringLiteral("%1%").arg(volumePercent);
+    display.speed = SpeedText(speedQuarters);
 }
 
 PlayerSession::~PlayerSession() = default;
@@ -165,8 +189,14 @@ void PlayerSession::Play() {
 
 void PlayerSession::StartPlayer() {
     if (ExceptionPtr error = CatchException([&] { player->Play(); })) {
-        // The player stays, stopped; pressing Play again builds a fresh one.
-        ReportError(error, sourcePath, /*stopIcon=*/true);
+        // The player stays, stopped; pressing Play again builds a fresh one. A device that
+        // refuses the sound is told apart from one that is not there.
+        QString detail = sourcePath;
+        const WaveFormat format = player->Format();
+        if (WaveOut::GetNumDevs() > 0) {
+            detail += QStringLiteral("\n") + DeviceRefusal(format);
+        }
+        ReportError(error, detail, /*stopIcon=*/true);
         return;
     }
     // The speed the user chose carries over to every recording.
@@ -200,7 +230,6 @@ void PlayerSession::Stop() {
     SetTime(0, player->GetDuration() / 1000);
     player.reset();
     ShowPause(false);
-    ShowSpeed(kMinQuarters);
 }
 
 bool PlayerSession::Running() const {
@@ -245,27 +274,27 @@ void PlayerSession::SeekTo(uint32_t ms) {
 }
 
 void PlayerSession::CycleSpeed() {
-    if (!Running()) return;
-    uint32_t n = player->GetSpeed() + 1;
+    // Playing, the step counts from the rate the device reports; stopped, from the choice.
+    uint32_t n = (Running() ? player->GetSpeed() : speedQuarters / 4) + 1;
     if (n > kMaxSpeed) n = 1;
     ChooseSpeed(4 * n);
 }
 
 void PlayerSession::StepSpeed(int direction) {
-    if (!Running()) return;
     const int64_t q = int64_t{speedQuarters} + (direction > 0 ? 1 : -1);
     if (q < kMinQuarters || q > kMaxQuarters) return;
     ChooseSpeed(static_cast<uint32_t>(q));
 }
 
 void PlayerSession::SetSpeed(double speed) {
-    if (!Running() || !(speed >= 0)) return;
+    if (!(speed >= 0)) return;
     const double q = std::round(speed * 4);
     ChooseSpeed(static_cast<uint32_t>(std::clamp<double>(q, kMinQuarters, kMaxQuarters)));
 }
 
 void PlayerSession::ChooseSpeed(uint32_t quarters) {
-    player->SetPlaybackRate(quarters * kQuarterRate);
+    // Also while stopped: the display shows the choice and the next Play uses it.
+    if (Running()) player->SetPlaybackRate(quarters * kQuarterRate);
     speedQuarters = quarters;
     WriteSpeed(quarters / 4.0);
     ShowSpeed(quarters);
@@ -375,15 +404,17 @@ void PlayerSession::SaveCopy(const QString& source, const QString& destination) 
     // The player's private folder holds the recording and its scratch files: nothing goes there.
     const bool ownFile =
         SameFile(QFileInfo(destination).absolutePath(), QFileInfo(tempPath).absolutePath());
-    if ((ownFile || !CopyFileSafely(source, destination)) && reporter) {
-        reporter({QStringLiteral("Cannot save file ") + destination.trimmed(), QString(), false});
+    const QString why = ownFile ? QStringLiteral("The player keeps its own files there.")
+                                : CopyFileSafely(source, destination);
+    if (!why.isEmpty() && reporter) {
+        reporter({QStringLiteral("Cannot save file ") + destination.trimmed(), why, false});
     }
 }
 
-void PlayerSession::ReportError(const ExceptionPtr& error, const QString& file, bool stopIcon) {
+void PlayerSession::ReportError(const ExceptionPtr& error, const QString& detail, bool stopIcon) {
     const QString message = QString::fromStdString(error->Message());
     Trace(QStringLiteral("error ") + message);
-    if (reporter) reporter({message, file, stopIcon});
+    if (reporter) reporter({message, detail, stopIcon});
 }
 
 QString PlayerSession::TimeText(uint32_t positionSeconds, uint32_t durationSeconds, bool timeLeft) {

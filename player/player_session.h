@@ -11,16 +11,20 @@
 #include <memory>
 #include <optional>
 
-#include "playback/wave_player.h"
+#include "platform/exception.h"
+#include "playback/player_state.h"
+
+class WavePlayer;
 
 class PlayerSession : public QObject {
     Q_OBJECT
   public:
-    // An error for the user: the system's message, the file it is about (empty when none) and
-    // whether it is shown with the stop icon (a failed Play) instead of the exclamation mark.
+    // An error for the user: the system's message, what the box adds below it (the file it is
+    // about and why, when known; empty when none) and whether it is shown with the stop icon
+    // (a failed Play) instead of the exclamation mark.
     struct Report {
         QString message;
-        QString file;
+        QString detail;
         bool stopIcon = false;
     };
     using Reporter = std::function<void(const Report&)>;
@@ -111,8 +115,9 @@ class PlayerSession : public QObject {
         QString suffix;  // appended to a name typed without one: ext, or empty with "(*)"
     };
     std::optional<SaveQuestion> SaveAsQuestion() const;
-    // Copies source to destination byte for byte; reports "Cannot save file <path>" when that
-    // fails or would write into the player's private folder. Onto the source itself: nothing.
+    // Copies source to destination byte for byte; reports "Cannot save file <path>", with the
+    // reason, when that fails or would write into the player's private folder. Onto the source
+    // itself: nothing.
     void SaveCopy(const QString& source, const QString& destination);
 
     // The window's own dialogs (About, Open, Save As, a message box): the end of playback
@@ -146,7 +151,7 @@ class PlayerSession : public QObject {
   private:
     bool ConvertIntoTempPath(const QString& path);
     void StartPlayer();
-    void ReportError(const ExceptionPtr& error, const QString& file, bool stopIcon = false);
+    void ReportError(const ExceptionPtr& error, const QString& detail, bool stopIcon = false);
     void SetFileName(const QString& text);
     void SetTime(uint32_t positionSeconds, uint32_t durationSeconds);
     void ShowSpeed(uint32_t quarters);

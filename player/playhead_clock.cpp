@@ -24,7 +24,7 @@ uint32_t PlayheadClock::Update(uint32_t reportedMs, PlayerState state, double sp
     wasPlaying = playing;
     if (playing) {
         const auto run = static_cast<int64_t>(static_cast<double>(nowMs - anchorTime) * speed);
-        const int64_t limit = std::min<int64_t>(reported + WavePlayer::kBufferMs, durationMs);
+        const int64_t limit = std::min<int64_t>(reported + kEngineBufferMs, durationMs);
         shown = std::max(shown, std::min(anchor + run, limit));
     }
     return Position();

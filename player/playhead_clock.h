@@ -1,5 +1,5 @@
 // Where the waveform's playhead stands, in milliseconds of the recording. The engine reports
-// its position one buffer at a time (WavePlayer::kBufferMs), so while it plays the playhead
+// its position one buffer at a time (kEngineBufferMs), so while it plays the playhead
 // runs on from the last report at the playback speed, up to where the next report can be at
 // most. A new report that is ahead moves it there; one that is behind (after a stop or a new
 // recording) puts it there; a jump the user made puts it there at once; a stop puts it at
@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "playback/wave_player.h"
+#include "playback/player_state.h"
 
 class PlayheadClock {
   public:

@@ -1,5 +1,6 @@
 #include "platform/qt/settings.h"
 
+#include <QFileInfo>
 #include <cmath>
 
 namespace {
@@ -57,4 +58,13 @@ double ReadSpeed() {
 
 void WriteSpeed(double rate) {
     OpenCorvaneSettings()->setValue(Key(kSpeedKey), QString::number(rate));
+}
+
+QString ReadLastFolder() {
+    const QString folder = OpenCorvaneSettings()->value(Key(kLastFolderKey)).toString();
+    return QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void WriteLastFolder(const QString& folder) {
+    OpenCorvaneSettings()->setValue(Key(kLastFolderKey), folder);
 }

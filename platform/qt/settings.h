@@ -13,6 +13,7 @@ inline constexpr char kCloseOnFinishKey[] = "CloseOnFinish";  // 0 or 1
 inline constexpr char kVolumeKey[] = "Volume";                // percent, 0 to 100
 inline constexpr char kSpeedKey[] = "Speed";                  // rate: 1, 1.25, ... 3
 inline constexpr char kAutoPlayKey[] = "AutoPlay";            // the text handed to the player
+inline constexpr char kLastFolderKey[] = "LastFolder";        // where Open File looked last
 
 // Opens the settings with the "1.0" group entered. Re-reads the backing store first, so a
 // value another process wrote is seen.
@@ -38,3 +39,8 @@ inline constexpr int kSpeedStepsPerUnit = 4;  // steps of 0.25
 double ReadSpeed();
 // Stores rate, which must be one of the rates ReadSpeed gives.
 void WriteSpeed(double rate);
+
+// "LastFolder": the folder of the file Open File opened last; empty when none is stored or it
+// is no longer a folder.
+QString ReadLastFolder();
+void WriteLastFolder(const QString& folder);

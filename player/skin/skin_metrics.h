@@ -39,7 +39,7 @@ inline constexpr int kWaveformMinHeight = 24;
 
 // Below these the transport row and the banner would overlap other controls, and the
 // waveform would have no room.
-inline constexpr int kMinimumWidth = 200;
+inline constexpr int kMinimumWidth = 240;
 inline constexpr int kMinimumSkinHeight = kWaveformTop + kWaveformMinHeight + kWaveformDy;
 
 // The skin's scale for a window of width x height (bar included): 2 once the window is at
@@ -102,6 +102,7 @@ inline constexpr int kSpeedDisplayFromRight = 30;
 inline constexpr int kSpeedDisplayWidth = 22;
 inline constexpr int kVolumeDisplayDx = 2;
 inline constexpr int kVolumeDisplayWidth = 38;
+inline constexpr int kDisplayGap = 2;  // at least this between a widened display and a button
 
 // Fixed pieces of the composed background. The caption band along the top is the window's
 // title bar.

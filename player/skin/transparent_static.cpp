@@ -1,8 +1,16 @@
 #include "player/skin/transparent_static.h"
 
+#include <QAccessible>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
+
+void ShowToScreenReaders(QWidget* control, const QString& shown) {
+    if (control->accessibleDescription() == shown) return;
+    control->setAccessibleDescription(shown);
+    QAccessibleEvent changed(control, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
+}
 
 QColor ColorFromRef(ColorRef color) {
     return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
@@ -16,6 +24,7 @@ CTransparentStatic::CTransparentStatic(const QString& text, QWidget* parent)
 void CTransparentStatic::SetText(const QString& text) {
     if (text == text_) return;
     text_ = text;
+    ShowToScreenReaders(this, text);
     update();
 }
 

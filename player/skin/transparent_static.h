@@ -6,6 +6,10 @@
 #include <QWidget>
 #include <cstdint>
 
+// Screen readers hear a control's accessible name and, as its description, what it shows
+// now: this sets the description and tells them it changed.
+void ShowToScreenReaders(QWidget* control, const QString& shown);
+
 // A colour as 0x00BBGGRR.
 using ColorRef = uint32_t;
 QColor ColorFromRef(ColorRef color);

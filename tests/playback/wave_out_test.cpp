@@ -48,7 +48,7 @@ struct Buffers {
     }
     void WriteAll(WaveOut& device) {
         for (WaveBuffer& r : records) {
-            device.PrepareHeader(r);
+            device.Prepare(r);
             ASSERT_EQ(device.Write(r), WaveOutResult::Ok);
         }
     }
@@ -98,7 +98,7 @@ TEST_F(WaveOutTest, CompletesInWriteOrderOnceEachFromItsOwnThreadAsTheAudioIsPla
                   WaveBuffer::kDone);
     }
     EXPECT_EQ(audio.Played(), samples);  // the split frames joined up again
-    EXPECT_EQ(device->UnprepareHeader(buffers.records[1]), WaveOutResult::Ok);
+    EXPECT_EQ(device->Unprepare(buffers.records[1]), WaveOutResult::Ok);
     EXPECT_EQ(buffers.records[1].flags & WaveBuffer::kPrepared, 0u);
     EXPECT_EQ(device->Write(buffers.records[1]), WaveOutResult::Unprepared);
 }
@@ -113,7 +113,7 @@ TEST_F(WaveOutTest, WriteWhilePausedQueuesAndRestartPlaysOn) {
     EXPECT_EQ(done.Count(), 0u);
     // A queued buffer can be neither queued again nor unprepared.
     EXPECT_EQ(device->Write(buffers.records[0]), WaveOutResult::StillPlaying);
-    EXPECT_EQ(device->UnprepareHeader(buffers.records[0]), WaveOutResult::StillPlaying);
+    EXPECT_EQ(device->Unprepare(buffers.records[0]), WaveOutResult::StillPlaying);
     device->Restart();
     audio.Advance(100);
     EXPECT_EQ(done.Count(), 2u);
@@ -133,7 +133,7 @@ TEST_F(WaveOutTest, RestartOnTheRealTimeDeviceIsServedAtOnce) {
     double fastestMs = 1e9;
     for (size_t i = 0; i < buffers.records.size(); ++i) {
         device->Pause();
-        device->PrepareHeader(buffers.records[i]);
+        device->Prepare(buffers.records[i]);
         ASSERT_EQ(device->Write(buffers.records[i]), WaveOutResult::Ok);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the thread sleeps, paused
         const auto restart = std::chrono::steady_clock::now();
@@ -214,7 +214,7 @@ TEST_F(WaveOutTest, OpenRefusesWhatItCannotPlay) {
     for (const WaveFormat& f :
          {WaveFormat{1, 8000, 24}, WaveFormat{1, 8000, 4}, WaveFormat{0, 8000, 16},
           WaveFormat{9, 8000, 16}, WaveFormat{1, 999, 16}, WaveFormat{1, 384001, 16}})
-        EXPECT_EQ(refusal(f), WaveOutResult::BadFormat) << f.channels << " " << f.samplesPerSec;
+        EXPECT_EQ(refusal(f), WaveOutResult::BadFormat) << f.channels << " " << f.sampleRate;
     EXPECT_TRUE(WaveOut::Open({8, 384000, 8}, nullptr).device);
     EXPECT_TRUE(WaveOut::Open({1, 1000, 16}, nullptr).device);
 
@@ -234,13 +234,13 @@ TEST_F(WaveOutTest, ExtremeFormatsPlayAtEveryRate) {
             ASSERT_TRUE(device);
             device->SetPlaybackRate(rate << 16);
             const uint32_t bytes =
-                f.samplesPerSec / 10 * f.channels * f.bitsPerSample / 8;  // 100 ms
+                f.sampleRate / 10 * f.channels * f.bitsPerSample / 8;  // 100 ms
             std::vector<char> noise(bytes);
             for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 7919 >> 3);
             Buffers buffers(noise, {bytes / 2, bytes - bytes / 2});
             buffers.WriteAll(*device);
             audio.Advance(150);
-            EXPECT_EQ(local.Count(), 2u) << f.samplesPerSec << " Hz at rate " << rate;
+            EXPECT_EQ(local.Count(), 2u) << f.sampleRate << " Hz at rate " << rate;
         }
     }
 }

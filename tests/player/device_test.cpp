@@ -30,23 +30,43 @@ TEST_F(DeviceTest, PlayErrorIsReportedWithTheStopIconAndChangesNoDisplay) {
     session->HandOver(Q(path) + "<cvnm:Quiet>");
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].message, "Cannot open sound device.");
-    EXPECT_EQ(reports[0].file, Q(path));
+    EXPECT_EQ(reports[0].detail, Q(path));
     EXPECT_TRUE(reports[0].stopIcon);
     EXPECT_EQ(session->GetDisplay().fileName, "Quiet");
     EXPECT_FALSE(session->GetDisplay().pauseShown);
 
     session->FastForward();
-    session->CycleSpeed();
     session->Pause();
     session->Tick();
     EXPECT_EQ(session->GetDisplay().time, "00:00 / 00:20");
-    EXPECT_EQ(session->GetDisplay().speed, "");
-    EXPECT_EQ(session->Speed(), 1u);
 
+    // The speed is chosen without a device too, shown, and used by the next Play.
+    session->CycleSpeed();
+    session->StepSpeed(-1);
+    EXPECT_EQ(session->GetDisplay().speed, "x1.75");
     device.SetDeviceCount(1);
     session->Play();  // a fresh player, now with a device
     EXPECT_EQ(session->State(), Playing);
+    // A second at the device reaches 1.4 s of the recording only faster than 1.25x.
+    uint32_t played = 0;
+    EXPECT_TRUE(WaitUntil([&] {
+        if (played < 1000) device.Advance(10), played += 10;
+        return session->PositionMs() >= 1400;
+    }));
     EXPECT_EQ(reports.size(), 1u);
+    session->Stop();
+    EXPECT_EQ(session->GetDisplay().speed, "x1.75");
+}
+
+// A rate no device plays is named; the message stays the system's own.
+TEST_F(DeviceTest, ARefusedSampleRateIsNamed) {
+    const std::string path = dir.File("slow.wav");
+    testutil::WriteFile(path, testutil::Wave({.sampleRate = 500, .byteRate = 1000, .extra = {}},
+                                             testutil::Bytes(2000, 0)));
+    session->OpenSource(Q(path));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].message, "Cannot open sound device.");
+    EXPECT_TRUE(reports[0].detail.contains("500 Hz")) << reports[0].detail.toStdString();
 }
 
 TEST_F(DeviceTest, TickStopsThePlayerOnTheTickAfterTheEndOfData) {

@@ -106,14 +106,14 @@ void WindowTest::AnswerModal() {
             box->button(QMessageBox::Yes)->click();
             return;
         }
-        boxes.push_back(
-            {box->text(), box->informativeText(), box->icon() == QMessageBox::Critical});
+        boxes.push_back({box->text(), box->informativeText(), box->icon() == QMessageBox::Critical,
+                         box->parentWidget() == window.get()});
         box->button(QMessageBox::Ok)->click();
     } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
         auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         fileQuestions.push_back({files->acceptMode() == QFileDialog::AcceptSave,
                                  name ? name->text() : QString(), files->nameFilters(),
-                                 files->defaultSuffix()});
+                                 files->defaultSuffix(), files->directory().absolutePath()});
         const QString answer = fileAnswers.empty() ? QString() : fileAnswers.front();
         if (!fileAnswers.empty()) fileAnswers.pop_front();
         if (answer.isEmpty() || !name) {

@@ -71,12 +71,14 @@ struct FileQuestion {
     QString name;  // the proposed file name
     QStringList filters;
     QString suffix;  // the default suffix
+    QString folder;  // where it started
 };
 
 // What a message box showed before the test pressed its OK.
 struct Box {
     QString text, file;
     bool stopIcon;
+    bool overWindow;  // it stood over the player's window
 };
 
 class WindowTest : public PlayerTest {

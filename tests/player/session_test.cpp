@@ -73,10 +73,9 @@ TEST_F(SessionTest, FastBackAndForwardJumpATenth) {
 }
 
 TEST_F(SessionTest, SpeedCarriesOverToTheNextRecordingAndTheNextStart) {
-    session->CycleSpeed();  // nothing loaded: nothing
-    EXPECT_EQ(session->Speed(), 1u);
+    session->CycleSpeed();  // nothing loaded: chosen for the first Play
+    EXPECT_EQ(session->GetDisplay().speed, "x2");
     session->OpenSource(Q(MakeWave("first.wav", 5000)));
-    session->CycleSpeed();
     EXPECT_EQ(session->GetDisplay().speed, "x2");
     session->CycleSpeed();
     EXPECT_EQ(session->GetDisplay().speed, "x3");
@@ -96,7 +95,7 @@ TEST_F(SessionTest, SpeedCarriesOverToTheNextRecordingAndTheNextStart) {
     EXPECT_EQ(session->Speed(), 2.25);
     EXPECT_EQ(session->GetDisplay().speed, "x2.25");
     session->Stop();
-    EXPECT_EQ(session->GetDisplay().speed, "");
+    EXPECT_EQ(session->GetDisplay().speed, "x2.25");  // still what the next Play uses
 }
 
 TEST_F(SessionTest, SpeedStepsByQuartersBetweenOneAndThree) {
@@ -241,7 +240,7 @@ TEST_F(SessionTest, FailedOpenKeepsThePreviousRecordingAndNamesTheFile) {
     session->OpenSource(Q(bad));
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].message, "Invalid wav header.");
-    EXPECT_EQ(reports[0].file, Q(bad));
+    EXPECT_EQ(reports[0].detail, Q(bad));
     EXPECT_FALSE(reports[0].stopIcon);
     EXPECT_FALSE(session->HasPlayer());
     EXPECT_EQ(session->SourcePath(), Q(good));
@@ -305,6 +304,7 @@ TEST_F(SessionTest, SaveAsProposesTheNameBeforeTheLastDotAndGuardsThePlayersFile
         session->SaveCopy(Q(source), own);
         ASSERT_FALSE(reports.empty());
         EXPECT_EQ(reports.back().message, "Cannot save file " + own);
+        EXPECT_FALSE(reports.back().detail.isEmpty());  // and why
     }
     EXPECT_EQ(testutil::ReadFile(TempPath().toStdString()), pcm);
     session->SetReporter(nullptr);  // no window to tell: the refusal goes unsaid

@@ -1,5 +1,7 @@
 // The window as a user meets it: its buttons, keys, menu, dialogs and message boxes.
+#include <QAccessible>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
@@ -8,11 +10,14 @@
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+#include <filesystem>
 
+#include "platform/exception.h"
 #include "platform/qt/handover.h"
 #include "platform/qt/settings.h"
 #include "platform/wave_out.h"
 #include "player/about_box.h"
+#include "player/corvane_app.h"
 #include "player/skin/bitmap_button.h"
 #include "player/skin/skin.h"
 #include "player/skin/transparent_static.h"
@@ -30,7 +35,7 @@ TEST_F(WindowTest, TheTransportButtonsPlayPauseStopAndStepTheSpeed) {
     fileAnswers.push_back(Q(MakeWave("message.wav", 65400)));
     Click("openFile");
     ASSERT_EQ(fileQuestions.size(), 1u);
-    EXPECT_EQ(fileQuestions[0].filters, QStringList({"Wav Files (*.wav)", "GSM Files (*.gsm)"}));
+    EXPECT_TRUE(fileQuestions[0].filters.first().contains("*.gsm"));  // all it opens, at first
     EXPECT_EQ(Text("fileName"), "message.wav");
     EXPECT_EQ(session->State(), Playing);
     EXPECT_TRUE(Shown("pause"));
@@ -50,7 +55,7 @@ TEST_F(WindowTest, TheTransportButtonsPlayPauseStopAndStepTheSpeed) {
     Click("stop");
     EXPECT_FALSE(session->HasPlayer());
     EXPECT_EQ(Text("time"), "00:00 / 01:05");
-    EXPECT_FALSE(Shown("speedDisplay"));
+    EXPECT_TRUE(Shown("speedDisplay"));  // what the next Play uses
     EXPECT_TRUE(Shown("play"));
 }
 
@@ -97,9 +102,23 @@ TEST_F(WindowTest, KeysDriveTheTransportVolumeAndCommands) {
     EXPECT_EQ(fileQuestions[0].filters, QStringList({"Sound File (*.wav)"}));
     EXPECT_EQ(testutil::ReadFile(copy), testutil::ReadFile(dir.File("keys.wav")));
 
+    Key(Qt::Key_Period);
+    EXPECT_FALSE(session->HasPlayer());
+
     Key(Qt::Key_O, Qt::ControlModifier);  // Open File; cancelled
     EXPECT_EQ(fileQuestions.size(), 2u);
     EXPECT_EQ(session->SourceName(), "keys.wav");
+}
+
+// Open File starts in the folder of the file it opened last, also after a new start.
+TEST_F(WindowTest, OpenFileStartsWhereTheLastOneWas) {
+    Start();
+    std::filesystem::create_directory(dir.path() / "inbox");
+    fileAnswers.push_back(Q(MakeWave("inbox/first.wav", 500)));
+    Click("openFile");
+    Click("openFile");  // cancelled
+    ASSERT_EQ(fileQuestions.size(), 2u);
+    EXPECT_EQ(fileQuestions[1].folder, Q(dir.File("inbox")));
 }
 
 TEST_F(WindowTest, MessageBoxesShowTheMessageAndTheFileAsPlainText) {
@@ -112,6 +131,17 @@ TEST_F(WindowTest, MessageBoxesShowTheMessageAndTheFileAsPlainText) {
     EXPECT_EQ(boxes[0].text, "Invalid wav header.");
     EXPECT_EQ(boxes[0].file, Q(bad));
     EXPECT_FALSE(boxes[0].stopIcon);
+    EXPECT_TRUE(boxes[0].overWindow);
+
+    // A report without a window of its own stands over the player too, even when another
+    // program has the focus.
+    window->clearFocus();
+    QApplication::setActiveWindow(nullptr);
+    CorvaneApp::InstallMessageBoxReporter();
+    CMessageException(std::string("Out of memory.")).ReportError();
+    CException::SetReporter(nullptr);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(boxes[1].overWindow);
 
     fileAnswers.push_back(Q(MakeWave("<i>tilted<i> & <b>.wav", 500)));
     Click("openFile");
@@ -143,6 +173,13 @@ TEST_F(WindowTest, MenuCommandsCloseOnFinishUpdateAndHelp) {
     QFile page(desktop.urls[0].toLocalFile());
     ASSERT_TRUE(page.open(QIODevice::ReadOnly));
     EXPECT_TRUE(page.readAll().contains("Corvane"));
+
+    // Without a program to show it the user is told, and where the page is.
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    Key(Qt::Key_F1);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].file, desktop.urls[0].toLocalFile());
+    EXPECT_TRUE(boxes[1].overWindow);
 }
 
 TEST_F(WindowTest, AHandOverClosesTheAboutBoxAndPlays) {
@@ -259,6 +296,16 @@ TEST_F(WindowTest, EveryControlIsNamedForScreenReadersAndTellsItsKeys) {
         EXPECT_FALSE(control->toolTip().isEmpty()) << name;
     }
     EXPECT_TRUE(Button("play")->toolTip().contains("Space"));
+    EXPECT_TRUE(Button("speed")->toolTip().contains("]"));
+    EXPECT_TRUE(Button("speed")->toolTip().contains("["));
+    // Screen readers hear each display's value, and what it changed to.
+    auto* time = window->findChild<QWidget*>("time");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(time)->text(QAccessible::Description),
+              Text("time"));
+    Key(Qt::Key_Down);
+    EXPECT_EQ(window->findChild<QWidget*>("volumeDisplay")->accessibleDescription(),
+              Text("volumeDisplay"));
+    EXPECT_EQ(window->findChild<QWidget*>("fileName")->accessibleDescription(), "keys.wav");
 
     // The focus ring shows once the user moves by keyboard, and Enter presses the button.
     auto* pause = static_cast<BitmapButton*>(Button("pause"));
@@ -283,7 +330,8 @@ TEST_F(WindowTest, EveryControlIsNamedForScreenReadersAndTellsItsKeys) {
 TEST_F(WindowTest, ALongNameIsCutAndTheTitleNamesWhatPlays) {
     Start();
     EXPECT_EQ(window->windowTitle(), "Corvane");
-    const QString name = QString("A very long name of a voicemail message from Ann").repeated(2);
+    // Any length shows at once (the name is measured once, not once per character cut).
+    const QString name = QString("A very long name of a voicemail message from Ann").repeated(500);
     session->OpenSource(Q(MakeWave("long.wav", 2000)), name);
     EXPECT_EQ(window->windowTitle(), name + " - Corvane");
     auto* line = window->findChild<QLabel*>("fileName");
