@@ -32,7 +32,7 @@ void PlayerDialog::LayoutControls() {
     // At a larger scale the button draws the 2x image at its own size.
     const qreal images = ratio * s;
     auto place = [&](BitmapButton* button, const skin::ButtonPlace& p) {
-        button->setGeometry(C + p.dx * s, H - p.dy * s, p.width * s, p.height * s);
+        button->setGeometry(C + p.dx * s, H - p.dy * s, p.width() * s, p.height() * s);
         button->SetImages(LoadSkinBitmap(p.up, images), LoadSkinBitmap(p.pressed, images),
                           LoadSkinBitmap(p.focused, images), LoadSkinBitmap(p.disabled, images));
     };
@@ -94,7 +94,7 @@ void PlayerDialog::PlaceSpeedDisplay() {
                       (skin::kSpeedDisplayFromRight - skin::kSpeedDisplayWidth) * s;
     const int y = height() - (skin::kBarHeight + skin::kDisplayDy) * s;
     const skin::ButtonPlace& volumeUp = skin::kVolumeUpPlace;
-    const int least = W / 2 + (volumeUp.dx + volumeUp.width + skin::kDisplayGap) * s;
+    const int least = W / 2 + (volumeUp.dx + volumeUp.width() + skin::kDisplayGap) * s;
     const int left = std::max(right - widthNeeded, least);
     speedDisplay_->setGeometry(left, y, right - left, skin::kDisplayHeight * s);
 }

@@ -6,55 +6,6 @@
 
 #include "player/skin/skin_metrics.h"
 
-namespace {
-
-struct NamedBitmap {
-    int id;
-    const char* name;
-};
-
-constexpr std::array kBitmaps{
-    NamedBitmap{kFbUp, "fb_up"},
-    NamedBitmap{kFbFocused, "fb_focused"},
-    NamedBitmap{kFbPressed, "fb_pressed"},
-    NamedBitmap{kFfUp, "ff_up"},
-    NamedBitmap{kFfFocused, "ff_focused"},
-    NamedBitmap{kFfPressed, "ff_pressed"},
-    NamedBitmap{kStopUp, "stop_up"},
-    NamedBitmap{kStopFocused, "stop_focused"},
-    NamedBitmap{kStopPressed, "stop_pressed"},
-    NamedBitmap{kPlayUp, "play_up"},
-    NamedBitmap{kPlayFocused, "play_focused"},
-    NamedBitmap{kPlayPressed, "play_pressed"},
-    NamedBitmap{kPauseUp, "pause_up"},
-    NamedBitmap{kPauseFocused, "pause_focused"},
-    NamedBitmap{kPausePressed, "pause_pressed"},
-    NamedBitmap{kSpeedUp, "speed_up"},
-    NamedBitmap{kSpeedFocused, "speed_focused"},
-    NamedBitmap{kSpeedPressed, "speed_pressed"},
-    NamedBitmap{kVolumeDownUp, "volume_down_up"},
-    NamedBitmap{kVolumeDownFocused, "volume_down_focused"},
-    NamedBitmap{kVolumeUpUp, "volume_up_up"},
-    NamedBitmap{kVolumeUpFocused, "volume_up_focused"},
-    NamedBitmap{kBottomBand, "bottom_band"},
-    NamedBitmap{kTransportPanel, "transport_panel"},
-    NamedBitmap{kBackgroundFill, "background_fill"},
-    NamedBitmap{kDurationLabel, "duration_label"},
-    NamedBitmap{kBottomLeft, "bottom_left"},
-    NamedBitmap{kLeftEdge, "left_edge"},
-    NamedBitmap{kTopLeft, "top_left"},
-    NamedBitmap{kTitleLogo, "title_logo"},
-    NamedBitmap{kBanner, "banner"},
-    NamedBitmap{kBottomRight, "bottom_right"},
-    NamedBitmap{kRightEdge, "right_edge"},
-    NamedBitmap{kTopRight, "top_right"},
-    NamedBitmap{kTopBand, "top_band"},
-    NamedBitmap{kVolumeLabel, "volume_label"},
-    NamedBitmap{kCloseBox, "close_box"},
-};
-
-}  // namespace
-
 // Outside any namespace, as the resource initialiser requires.
 static void InitResourcesOnce() {
     Q_INIT_RESOURCE(corvane);
@@ -66,10 +17,8 @@ void InitPlayerResources() {
 }
 
 const char* SkinBitmapName(int id) {
-    for (const NamedBitmap& b : kBitmaps) {
-        if (b.id == id) return b.name;
-    }
-    return "";
+    const SkinPiece* piece = FindSkinPiece(id);
+    return piece ? piece->name : "";
 }
 
 QPixmap LoadSkinBitmap(int id, qreal devicePixelRatio) {

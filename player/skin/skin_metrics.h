@@ -7,23 +7,24 @@
 #pragma once
 
 #include "player/skin/skin.h"
+#include "player/skin/skin_palette.h"
 #include "player/skin/transparent_static.h"
 
 namespace skin {
 
-inline constexpr ColorRef kDisplayBackColor = 0xDDEAF5;  // light cream behind the displays
+inline constexpr ColorRef kDisplayBackColor = palette::kCream;  // light cream behind the displays
 // Brown text of the displays and the file-name line: 6:1 against the cream, well above the
 // 4.5:1 that small text needs to be read easily.
-inline constexpr ColorRef kDisplayTextColor = 0x2E4E6B;
-inline constexpr ColorRef kBarColor = 0x1D2C3B;  // dark brown bottom bar
+inline constexpr ColorRef kDisplayTextColor = palette::kBrownMid;
+inline constexpr ColorRef kBarColor = palette::kBrownDark;  // dark brown bottom bar
 
-// The waveform on the parchment panel (0xC8DEEB): the peaks still to play in the brown of
+// The waveform on the parchment panel: the peaks still to play in the brown of
 // the artwork (3.3:1 against the panel, above the 3:1 a graphic needs), the played part on a
 // darker parchment with darker peaks, and the playhead in the deepest brown.
-inline constexpr ColorRef kWaveformColor = 0x427294;
-inline constexpr ColorRef kWaveformPlayedColor = 0x1D2C3B;
-inline constexpr ColorRef kWaveformPlayedBackColor = 0xABC8D9;
-inline constexpr ColorRef kPlayheadColor = 0x0F1924;
+inline constexpr ColorRef kWaveformColor = palette::kBrown;
+inline constexpr ColorRef kWaveformPlayedColor = palette::kBrownDark;
+inline constexpr ColorRef kWaveformPlayedBackColor = palette::kParchmentShade;
+inline constexpr ColorRef kPlayheadColor = palette::kBrownDeep;
 inline constexpr int kPlayheadWidth = 2;
 
 inline constexpr int kDefaultWidth = 240;
@@ -65,28 +66,25 @@ constexpr int DisplayRowLeft(int W, int scale) {
 
 inline constexpr int kDisplayFontPixels = 12;
 
-// A bitmap button: offset of its top-left corner from (C, H), its size and its images.
+// A bitmap button: offset of its top-left corner from (C, H) and its images; it has the size
+// of its up image.
 struct ButtonPlace {
     int dx, dy;  // x = C + dx, y = H - dy
-    int width, height;
     SkinBitmap up, pressed, focused, disabled;
+    constexpr int width() const { return FindSkinPiece(up)->width; }
+    constexpr int height() const { return FindSkinPiece(up)->height; }
 };
 
-inline constexpr ButtonPlace kPlayPlace{-19,     44,           38,           38,
-                                        kPlayUp, kPlayPressed, kPlayFocused, kPlayUp};
-inline constexpr ButtonPlace kPausePlace{-19,           44,      38, 38, kPauseUp, kPausePressed,
-                                         kPauseFocused, kPauseUp};
-inline constexpr ButtonPlace kFastBackPlace{-78, 34, 24, 17, kFbUp, kFbPressed, kFbFocused, kFbUp};
-inline constexpr ButtonPlace kStopPlace{-51,     34,           32,           17,
-                                        kStopUp, kStopPressed, kStopFocused, kStopUp};
-inline constexpr ButtonPlace kSpeedPlace{
-    19, 34, 32, 17, kSpeedUp, kSpeedPressed, kSpeedFocused, kSpeedUp};
-inline constexpr ButtonPlace kFastForwardPlace{54,    34,         24,         17,
-                                               kFfUp, kFfPressed, kFfFocused, kFfUp};
+inline constexpr ButtonPlace kPlayPlace{-19, 44, kPlayUp, kPlayPressed, kPlayFocused, kPlayUp};
+inline constexpr ButtonPlace kPausePlace{-19, 44, kPauseUp, kPausePressed, kPauseFocused, kPauseUp};
+inline constexpr ButtonPlace kFastBackPlace{-78, 34, kFbUp, kFbPressed, kFbFocused, kFbUp};
+inline constexpr ButtonPlace kStopPlace{-51, 34, kStopUp, kStopPressed, kStopFocused, kStopUp};
+inline constexpr ButtonPlace kSpeedPlace{19, 34, kSpeedUp, kSpeedPressed, kSpeedFocused, kSpeedUp};
+inline constexpr ButtonPlace kFastForwardPlace{54, 34, kFfUp, kFfPressed, kFfFocused, kFfUp};
 inline constexpr ButtonPlace kVolumeDownPlace{
-    -12, 78, 14, 14, kVolumeDownUp, kVolumeDownUp, kVolumeDownFocused, kVolumeDownUp};
+    -12, 78, kVolumeDownUp, kVolumeDownUp, kVolumeDownFocused, kVolumeDownUp};
 inline constexpr ButtonPlace kVolumeUpPlace{
-    40, 78, 14, 14, kVolumeUpUp, kVolumeUpUp, kVolumeUpFocused, kVolumeUpUp};
+    40, 78, kVolumeUpUp, kVolumeUpUp, kVolumeUpFocused, kVolumeUpUp};
 
 // Texts: the file-name line at (10, H - 110), (W - 20) x 16; the time display at
 // (7, H - 78), (C - 19) x 14; the speed display at (W - 30, H - 78), 22 x 14; the volume

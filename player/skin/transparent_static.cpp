@@ -12,10 +12,6 @@ void ShowToScreenReaders(QWidget* control, const QString& shown) {
     QAccessible::updateAccessibility(&changed);
 }
 
-QColor ColorFromRef(ColorRef color) {
-    return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
-}
-
 CTransparentStatic::CTransparentStatic(const QString& text, QWidget* parent)
     : QWidget(parent), text_(text) {
     setAttribute(Qt::WA_OpaquePaintEvent);

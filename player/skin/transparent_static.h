@@ -6,13 +6,11 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "player/skin/skin_palette.h"
+
 // Screen readers hear a control's accessible name and, as its description, what it shows
 // now: this sets the description and tells them it changed.
 void ShowToScreenReaders(QWidget* control, const QString& shown);
-
-// A colour as 0x00BBGGRR.
-using ColorRef = uint32_t;
-QColor ColorFromRef(ColorRef color);
 
 class CTransparentStatic : public QWidget {
     Q_OBJECT

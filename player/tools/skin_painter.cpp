@@ -13,23 +13,34 @@
 #include <cstdio>
 #include <functional>
 
+#include "player/skin/skin_palette.h"
+#include "player/skin/skin_pieces.h"
+
 namespace {
 
-// The palette: cream and brown.
-const QColor kCream(0xF5, 0xEA, 0xDD);
-const QColor kParchment(0xEB, 0xDE, 0xC8);
-const QColor kParchmentShade(0xD9, 0xC8, 0xAB);
-const QColor kBrown(0x94, 0x72, 0x42);
-const QColor kBrownMid(0x6B, 0x4E, 0x2E);
-const QColor kBrownDark(0x3B, 0x2C, 0x1D);
-const QColor kBrownDeep(0x24, 0x19, 0x0F);
-const QColor kBrownHighlight(0xB0, 0x8D, 0x5F);
-const QColor kGold(0xF2, 0xC9, 0x4C);
-const QColor kLabel(0xE8, 0xD6, 0xB8);
+// The palette (player/skin/skin_palette.h).
+const QColor kCream = ColorFromRef(palette::kCream);
+const QColor kParchment = ColorFromRef(palette::kParchment);
+const QColor kParchmentShade = ColorFromRef(palette::kParchmentShade);
+const QColor kBrown = ColorFromRef(palette::kBrown);
+const QColor kBrownMid = ColorFromRef(palette::kBrownMid);
+const QColor kBrownDark = ColorFromRef(palette::kBrownDark);
+const QColor kBrownDeep = ColorFromRef(palette::kBrownDeep);
+const QColor kBrownHighlight = ColorFromRef(palette::kBrownHighlight);
+const QColor kGold = ColorFromRef(palette::kGold);
+const QColor kLabel = ColorFromRef(palette::kLabel);
 
 using Painter = std::function<void(QPainter&, int w, int h)>;
 
 QString outputFolder;
+
+void Save(const QString& name, int w, int h, const Painter& paint);
+
+// A skin piece at the size the skin describes it with.
+void Save(SkinBitmap id, const Painter& paint) {
+    const SkinPiece* piece = FindSkinPiece(id);
+    Save(QString::fromLatin1(piece->name), piece->width, piece->height, paint);
+}
 
 void Save(const QString& name, int w, int h, const Painter& paint) {
     for (int scale : {1, 2}) {
@@ -305,14 +316,15 @@ void PaintButton(QPainter& p, int w, int h, Glyph glyph, Look look, bool round) 
     PaintGlyph(p, glyph, body.translated(pressed ? 0.5 : 0, pressed ? 0.5 : 0), ink);
 }
 
-void SaveButton(const char* name, int w, int h, Glyph glyph, bool round, bool withPressed = true) {
-    const QString base = QString::fromLatin1(name);
-    Save(base + QStringLiteral("_up"), w, h,
-         [=](QPainter& p, int, int) { PaintButton(p, w, h, glyph, Look::Up, round); });
-    Save(base + QStringLiteral("_focused"), w, h,
+// A button's images: up, focused and, when it has one, pressed.
+void SaveButton(SkinBitmap up, SkinBitmap focused, SkinBitmap pressed, Glyph glyph, bool round) {
+    const SkinPiece* piece = FindSkinPiece(up);
+    const int w = piece->width, h = piece->height;
+    Save(up, [=](QPainter& p, int, int) { PaintButton(p, w, h, glyph, Look::Up, round); });
+    Save(focused,
          [=](QPainter& p, int, int) { PaintButton(p, w, h, glyph, Look::Focused, round); });
-    if (withPressed) {
-        Save(base + QStringLiteral("_pressed"), w, h,
+    if (pressed != up) {
+        Save(pressed,
              [=](QPainter& p, int, int) { PaintButton(p, w, h, glyph, Look::Pressed, round); });
     }
 }
@@ -342,37 +354,33 @@ int main(int argc, char** argv) {
     outputFolder = root + QStringLiteral("/skin");
     QDir().mkpath(outputFolder);
 
-    Save(QStringLiteral("background_fill"), 2, 2,
+    Save(kBackgroundFill,
          [](QPainter& p, int w, int h) { p.fillRect(QRectF(0, 0, w, h), kParchment); });
-    Save(QStringLiteral("top_band"), 2, 33, PaintTopBand);
-    Save(QStringLiteral("bottom_band"), 2, 92, PaintBottomBand);
-    Save(QStringLiteral("left_edge"), 8, 2, PaintLeftEdge);
-    Save(QStringLiteral("right_edge"), 8, 2, PaintRightEdge);
-    Save(QStringLiteral("top_left"), 8, 36,
-         [](QPainter& p, int w, int h) { PaintCorner(p, w, h, true, true); });
-    Save(QStringLiteral("top_right"), 8, 36,
-         [](QPainter& p, int w, int h) { PaintCorner(p, w, h, false, true); });
-    Save(QStringLiteral("bottom_left"), 8, 94,
-         [](QPainter& p, int w, int h) { PaintCorner(p, w, h, true, false); });
-    Save(QStringLiteral("bottom_right"), 8, 94,
-         [](QPainter& p, int w, int h) { PaintCorner(p, w, h, false, false); });
-    Save(QStringLiteral("title_logo"), 86, 20, PaintTitleLogo);
-    Save(QStringLiteral("banner"), 160, 40, PaintBanner);
-    Save(QStringLiteral("transport_panel"), 172, 47, PaintTransportPanel);
-    Save(QStringLiteral("duration_label"), 40, 8,
+    Save(kTopBand, PaintTopBand);
+    Save(kBottomBand, PaintBottomBand);
+    Save(kLeftEdge, PaintLeftEdge);
+    Save(kRightEdge, PaintRightEdge);
+    Save(kTopLeft, [](QPainter& p, int w, int h) { PaintCorner(p, w, h, true, true); });
+    Save(kTopRight, [](QPainter& p, int w, int h) { PaintCorner(p, w, h, false, true); });
+    Save(kBottomLeft, [](QPainter& p, int w, int h) { PaintCorner(p, w, h, true, false); });
+    Save(kBottomRight, [](QPainter& p, int w, int h) { PaintCorner(p, w, h, false, false); });
+    Save(kTitleLogo, PaintTitleLogo);
+    Save(kBanner, PaintBanner);
+    Save(kTransportPanel, PaintTransportPanel);
+    Save(kDurationLabel,
          [](QPainter& p, int w, int h) { PaintWord(p, w, h, QStringLiteral("Duration:")); });
-    Save(QStringLiteral("volume_label"), 35, 8,
+    Save(kVolumeLabel,
          [](QPainter& p, int w, int h) { PaintWord(p, w, h, QStringLiteral("Volume:")); });
-    Save(QStringLiteral("close_box"), 17, 15, PaintCloseBox);
+    Save(kCloseBox, PaintCloseBox);
 
-    SaveButton("fb", 24, 17, Glyph::Back, false);
-    SaveButton("ff", 24, 17, Glyph::Forward, false);
-    SaveButton("stop", 32, 17, Glyph::Stop, false);
-    SaveButton("play", 38, 38, Glyph::Play, true);
-    SaveButton("pause", 38, 38, Glyph::Pause, true);
-    SaveButton("speed", 32, 17, Glyph::Speed, false);
-    SaveButton("volume_down", 14, 14, Glyph::Minus, true, false);
-    SaveButton("volume_up", 14, 14, Glyph::Plus, true, false);
+    SaveButton(kFbUp, kFbFocused, kFbPressed, Glyph::Back, false);
+    SaveButton(kFfUp, kFfFocused, kFfPressed, Glyph::Forward, false);
+    SaveButton(kStopUp, kStopFocused, kStopPressed, Glyph::Stop, false);
+    SaveButton(kPlayUp, kPlayFocused, kPlayPressed, Glyph::Play, true);
+    SaveButton(kPauseUp, kPauseFocused, kPausePressed, Glyph::Pause, true);
+    SaveButton(kSpeedUp, kSpeedFocused, kSpeedPressed, Glyph::Speed, false);
+    SaveButton(kVolumeDownUp, kVolumeDownFocused, kVolumeDownUp, Glyph::Minus, true);
+    SaveButton(kVolumeUpUp, kVolumeUpFocused, kVolumeUpUp, Glyph::Plus, true);
 
     outputFolder = root;
     Save(QStringLiteral("logo"), 55, 55, PaintLogo);

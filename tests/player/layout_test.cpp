@@ -127,22 +127,12 @@ TEST_F(LayoutTest, NoControlOverlapsAnotherAtAnySize) {
 }
 
 TEST_F(LayoutTest, EveryPieceLoadsAtItsSizeInBothResolutions) {
-    const struct {
-        int id, w, h;
-    } pieces[] = {{kBackgroundFill, 2, 2}, {kTopBand, 2, 33},         {kBottomBand, 2, 92},
-                  {kLeftEdge, 8, 2},       {kRightEdge, 8, 2},        {kTopLeft, 8, 36},
-                  {kTopRight, 8, 36},      {kBottomLeft, 8, 94},      {kBottomRight, 8, 94},
-                  {kTitleLogo, 86, 20},    {kBanner, 160, 40},        {kTransportPanel, 172, 47},
-                  {kDurationLabel, 40, 8}, {kVolumeLabel, 35, 8},     {kCloseBox, 17, 15},
-                  {kFbUp, 24, 17},         {kFfPressed, 24, 17},      {kStopFocused, 32, 17},
-                  {kPlayUp, 38, 38},       {kPausePressed, 38, 38},   {kSpeedUp, 32, 17},
-                  {kVolumeDownUp, 14, 14}, {kVolumeUpFocused, 14, 14}};
-    for (const auto& p : pieces) {
+    for (const SkinPiece& p : kSkinPieces) {
         const QPixmap one = LoadSkinBitmap(p.id, 1.0);
         const QPixmap two = LoadSkinBitmap(p.id, 2.0);
-        EXPECT_EQ(one.size(), QSize(p.w, p.h)) << SkinBitmapName(p.id);
-        EXPECT_EQ(two.size(), QSize(2 * p.w, 2 * p.h)) << SkinBitmapName(p.id);
-        EXPECT_EQ(two.deviceIndependentSize().toSize(), QSize(p.w, p.h)) << SkinBitmapName(p.id);
+        EXPECT_EQ(one.size(), QSize(p.width, p.height)) << p.name;
+        EXPECT_EQ(two.size(), QSize(2 * p.width, 2 * p.height)) << p.name;
+        EXPECT_EQ(two.deviceIndependentSize().toSize(), QSize(p.width, p.height)) << p.name;
     }
     EXPECT_TRUE(LoadSkinBitmap(999).isNull());
     EXPECT_TRUE(ComposeBackground(0, 100).isNull());
