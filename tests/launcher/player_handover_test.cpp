@@ -341,15 +341,17 @@ TEST_F(PlayerHandOverTest, AStartWhileThePlayerIsStartingIsNotLost) {
 
 // A lock that cannot be made at all does not stop the player: it comes up at once, as the
 // only player, rather than waiting 10 s for a running one that never answers. Here no folder
-// can hold it, which holds for root too: the runtime folder's path is too long for a socket,
-// and a file stands where the cache and the temporary folders would get one.
+// can hold it, which holds for root too: the runtime and temporary folders' paths are too
+// long for a socket, and a file stands where the cache folder would get one.
 TEST_F(PlayerHandOverTest, APlayerThatCannotMakeItsLockStartsAtOnce) {
     const QString folder = Path("run/" + QString(sizeof(sockaddr_un::sun_path), 'r'));
     ASSERT_TRUE(QDir().mkpath(folder));
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     SetRuntimeFolder(folder);
     testutil::WriteFile(Path("cache/corvane").toStdString(), {});
-    testutil::WriteFile(Path("tmp/corvane-%1").arg(::getuid()).toStdString(), {});
+    const QString temporary = Path("tmp/" + QString(sizeof(sockaddr_un::sun_path), 't'));
+    ASSERT_TRUE(QDir().mkpath(temporary));
+    env_.insert("TMPDIR", temporary);
     const QString recording = MakeRecording(Path("media/at-once.wav"), 2000);
 
     QElapsedTimer clock;
