@@ -15,7 +15,6 @@
 #include <QTimer>
 #include <QWheelEvent>
 
-#include "platform/qt/handover.h"
 #include "player/about_box.h"
 #include "player/dialog_scope.h"
 #include "player/message_box.h"
@@ -392,12 +391,10 @@ bool PlayerDialog::InCloseBox(QPoint at) const {
            skin::kCloseAreaTop * s <= at.y() && at.y() <= skin::kCloseAreaBottom * s;
 }
 
-void PlayerDialog::OnHandOver() {
-    const std::optional<QString> text = TakeAutoPlay();
-    if (!text) return;
+void PlayerDialog::OnHandOver(const QString& text) {
     if (aboutBox) aboutBox->done(2);
     BringToFront();
-    session.HandOver(*text);
+    session.HandOver(text);
     if (pauseButton->isVisible()) pauseButton->setFocus();
 }
 

@@ -1,7 +1,7 @@
 // The per-user local socket through which the launcher and a second start of the player
 // reach the running player. A request is one line ("CorvanePlay" or "activate"); the
 // server answers "done" only after its handler has returned, so the sender blocks until
-// the player has dealt with the request.
+// the player has taken the request (see platform/qt/handover_receiver.h).
 #pragma once
 
 #include <sys/types.h>
