@@ -61,7 +61,7 @@ bool CorvaneApp::ReachRunningPlayer(const QString& text, QLockFile& lock) {
     // yet): a request waits for it instead of getting lost.
     for (int attempt = 0; attempt < kReachTries; ++attempt) {
         const bool reached =
-            text.isEmpty() ? SendHandOver(kHandOverActivate) : HandOverToRunningPlayer(text);
+            text.isEmpty() ? ActivateRunningPlayer() : HandOverToRunningPlayer(text);
         if (reached) return true;
         if (lock.tryLock(0)) return false;  // that player has ended: this one takes its place
         QThread::msleep(kReachWaitMs);

@@ -30,3 +30,7 @@ bool TakeBackAutoPlay(const QString& text);
 // text. Then no "AutoPlay" of ours is left behind. Returns true otherwise, also when the text
 // could not be stored (there is nothing a new player could do better then).
 bool HandOverToRunningPlayer(const QString& text);
+
+// Asks the running player to come to the front and waits for its answer; false when no player
+// of this user answered.
+bool ActivateRunningPlayer();
