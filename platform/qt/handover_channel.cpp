@@ -96,13 +96,21 @@ QString UserRuntimeDirectory(QString* problems) {
         return cache + QStringLiteral("/corvane/run");
     }
     const QString first = QDir::tempPath() + QStringLiteral("/corvane-%1").arg(::getuid());
+    const auto named = [&first](int n) {
+        return n == 0 ? first : first + QStringLiteral(".%1").arg(n);
+    };
+    // A folder of ours made earlier comes first: a name its squatter has let go since must not
+    // part this user's programs. Ours are never removed by anyone else, so every program
+    // finds the same one; only when there is none is the first free name made.
+    for (int n = 0; n < kTemporaryFolderNames; ++n) {
+        if (FolderProblem(named(n)).isEmpty()) return named(n);
+    }
     if (usable(first, true)) return first;
     // The further names are longer still: no use when the first is too long.
     if (FitsSocketPath(first)) {
         for (int n = 1; n < kTemporaryFolderNames; ++n) {
-            const QString folder = first + QStringLiteral(".%1").arg(n);
-            MakePrivateFolder(folder);
-            if (FolderProblem(folder).isEmpty()) return folder;
+            MakePrivateFolder(named(n));
+            if (FolderProblem(named(n)).isEmpty()) return named(n);
         }
         refused << QStringLiteral("%1.1 to .%2: taken as well")
                        .arg(first)

@@ -30,8 +30,9 @@ inline constexpr std::chrono::milliseconds kHandOverRequestTimeout{5000};
 // session's and never made here; the cache folder is made (mode 0700) when missing. In the
 // temporary folder, where anyone may make a name first, the names corvane-<uid>,
 // corvane-<uid>.1, ... corvane-<uid>.15 are walked in turn and the first that is such a
-// folder is taken, the first missing one being made: a name another user took is passed
-// over, and every program of this user, walking the same names, comes to the same folder.
+// folder is taken; only when none is, the first missing one is made. A name another user
+// took is passed over, and every program of this user, walking the same names, comes to the
+// same folder.
 // A folder that another user made is refused, never used. Empty when there is none; then
 // *problems, when given, tells why each was refused.
 //

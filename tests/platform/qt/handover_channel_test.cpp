@@ -113,8 +113,12 @@ TEST_F(RuntimeFolderTest, AFolderOthersCouldUseFirstIsRefused) {
     EXPECT_EQ(UserRuntimeDirectory(), Q(taken));
     EXPECT_EQ(Mode(taken), 0700u);
     EXPECT_EQ(UserRuntimeDirectory(), Q(taken));  // found again, not another one made
+    fs::remove(tmpRun_);                          // the squatter lets go: ours stays the one
+    EXPECT_EQ(UserRuntimeDirectory(), Q(taken));
+    EXPECT_FALSE(fs::exists(tmpRun_));
 
     fs::remove(taken);
+    fs::create_directory_symlink(root_.path(), tmpRun_);
     for (int n = 1; n < 16; ++n) {
         if (!fs::exists(named(n))) testutil::WriteFile(named(n).string(), {});
     }
