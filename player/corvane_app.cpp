@@ -15,6 +15,7 @@
 #include "platform/qt/file_name.h"
 #include "platform/qt/handover.h"
 #include "platform/qt/handover_channel.h"
+#include "platform/qt/handover_receiver.h"
 #include "platform/qt/private_folder.h"
 #include "platform/qt/settings.h"
 #include "platform/qt/text_to_play.h"
@@ -60,7 +61,7 @@ bool CorvaneApp::ReachRunningPlayer(const QString& text, QLockFile& lock) {
     // yet): a request waits for it instead of getting lost.
     for (int attempt = 0; attempt < kReachTries; ++attempt) {
         const bool reached =
-            text.isEmpty() ? SendHandOver(kHandOverActivate) : HandOverToRunningPlayer(text);
+            text.isEmpty() ? ActivateRunningPlayer() : HandOverToRunningPlayer(text);
         if (reached) return true;
         if (lock.tryLock(0)) return false;  // that player has ended: this one takes its place
         QThread::msleep(kReachWaitMs);
@@ -98,18 +99,20 @@ int CorvaneApp::Run() {
     // hand-over from now on waits in the socket's queue until the window serves it. Requests
     // are served from the event loop, which first runs once the window exists.
     PlayerDialog* window = nullptr;
-    HandOverServer server([&window](const QByteArray& request) {
-        if (!window) return;
-        if (request == kHandOverPlay) {
-            window->OnHandOver();
-        } else if (request == kHandOverActivate) {
-            window->BringToFront();
-        }
+    HandOverReceiver receiver({
+        .play =
+            [&window](const QString& handed) {
+                if (window) window->OnHandOver(handed);
+            },
+        .activate =
+            [&window] {
+                if (window) window->BringToFront();
+            },
     });
     // A second player (the first did not answer) leaves the socket to the first.
-    if (firstPlayer && !server.Listen()) {
+    if (firstPlayer && !receiver.Listen()) {
         const QString problem =
-            server.ErrorString() + QStringLiteral("; files handed over will start a new player");
+            receiver.ErrorString() + QStringLiteral("; files handed over will start a new player");
         std::fprintf(stderr, "corvane: %s\n", problem.toLocal8Bit().constData());
         Trace(QStringLiteral("nolisten ") + problem);
     }

@@ -17,7 +17,6 @@
 #include <QWheelEvent>
 #include <functional>
 
-#include "platform/qt/handover.h"
 #include "player/about_box.h"
 #include "player/dialog_scope.h"
 #include "player/message_box.h"
@@ -447,12 +446,10 @@ bool PlayerDialog::OnCaption(QPoint at) const {
            !InCloseBox(at);
 }
 
-void PlayerDialog::OnHandOver() {
-    const std::optional<QString> text = TakeAutoPlay();
-    if (!text) return;
+void PlayerDialog::OnHandOver(const QString& text) {
     if (aboutBox) aboutBox->done(2);
     BringToFront();
-    session_.HandOver(*text);
+    session_.HandOver(text);
     if (pauseButton_->isVisible()) pauseButton_->setFocus();
 }
 

@@ -41,8 +41,8 @@ class PlayerDialog : public QDialog {
     // Shows the displays, opens the start path when there is one and starts the 250 ms timer.
     // Called once, after the window was shown.
     void OnInitDialog();
-    // The launcher's request: plays the text it left for the player.
-    void OnHandOver();
+    // A text handed over by the launcher or a second start: plays it, in front.
+    void OnHandOver(const QString& text);
     // A second start of the player: the window comes to the front.
     void BringToFront();
 

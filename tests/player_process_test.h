@@ -8,35 +8,22 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSettings>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "platform/qt/settings.h"
 #include "tests/test_util.h"
+#include "tests/wait_until.h"
 
 namespace testutil {
-
-// Far longer than anything here takes, even under the sanitizers: reaching it means a hang.
-inline constexpr int kHangLimitMs = 15000;
-
-// Waits until done() holds, handling the test's own events meanwhile; false on a hang.
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kHangLimitMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 class PlayerProcessTest : public ::testing::Test {
   protected:
@@ -62,6 +49,8 @@ class PlayerProcessTest : public ::testing::Test {
         env_.insert("XDG_CACHE_HOME", Path("cache"));
         env_.insert("TMPDIR", Path("tmp"));
         env_.insert("CORVANE_TRACE", Path("trace.log"));
+        // Never the session's own /run/user folder, where a real player may listen.
+        env_.insert("CORVANE_RUN_USER_ROOT", Path("run-user"));
     }
 
     void TearDown() override {
@@ -76,6 +65,40 @@ class PlayerProcessTest : public ::testing::Test {
     QProcess* NewProcess() {
         processes_.push_back(std::make_unique<QProcess>());
         return processes_.back().get();
+    }
+
+    // Starts program with env_ in workingDirectory (the root folder when empty); inChild runs
+    // in the new process before the program.
+    QProcess* Start(const QString& program, const QStringList& args,
+                    const QString& workingDirectory = {},
+                    const std::function<void()>& inChild = {}) {
+        QProcess* process = NewProcess();
+        process->setProcessEnvironment(env_);
+        process->setProcessChannelMode(channels_);
+        if (inChild) process->setChildProcessModifier(inChild);
+        process->setWorkingDirectory(workingDirectory.isEmpty() ? root_ : workingDirectory);
+        process->start(program, args);
+        return process;
+    }
+    static void ExpectEndsWithZero(QProcess* process, const char* what) {
+        ASSERT_TRUE(process->waitForFinished(kHangLimitMs)) << what << " hung";
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit) << what << " crashed";
+        EXPECT_EQ(process->exitCode(), 0) << what;
+    }
+    // Watches process for an early end, for a while.
+    static bool StillRunning(QProcess* process) {
+        constexpr int kWatchMs = 200;
+        return !process->waitForFinished(kWatchMs);
+    }
+
+    // The programs' settings, read and written from outside.
+    void SetCloseOnFinish(bool on) const {
+        QSettings(Conf(), QSettings::IniFormat).setValue(Key(kCloseOnFinishKey), on ? 1 : 0);
+    }
+    std::optional<QString> AutoPlay() const {
+        const QSettings settings(Conf(), QSettings::IniFormat);
+        if (!settings.contains(Key(kAutoPlayKey))) return std::nullopt;
+        return settings.value(Key(kAutoPlayKey)).toString();
     }
 
     const QString& Root() const { return root_; }
@@ -93,10 +116,14 @@ class PlayerProcessTest : public ::testing::Test {
         return WaitUntil([&] { return Trace().contains(event); });
     }
 
-    // The environment of the programs started from now on.
+    // The environment and output channels of the programs started from now on.
     QProcessEnvironment env_;
+    QProcess::ProcessChannelMode channels_ = QProcess::ForwardedChannels;
 
   private:
+    QString Conf() const { return Path("config/Brandolin/Corvane.conf"); }
+    static QString Key(const char* key) { return QStringLiteral("1.0/") + key; }
+
     TempDir dir_;
     QString root_;
     std::vector<std::unique_ptr<QProcess>> processes_;

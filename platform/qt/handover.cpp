@@ -57,6 +57,10 @@ bool TakeBackAutoPlay(const QString& text) {
     return true;
 }
 
+bool ActivateRunningPlayer() {
+    return SendHandOver(kHandOverActivate);
+}
+
 bool HandOverToRunningPlayer(const QString& text) {
     HandOverClient player;
     if (!player.Connect()) return false;

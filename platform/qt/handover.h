@@ -1,6 +1,7 @@
 // The hand-over of a text to play to the running player of this user. The sender stores the
 // text as the setting "AutoPlay" and sends "CorvanePlay" over the hand-over socket; the player
-// takes the text (reading it and removing it) and answers once it has opened and started it.
+// takes the text (reading it and removing it), answers at once and opens it afterwards (see
+// platform/qt/handover_receiver.h).
 // Every sender (tessick, a second start of the player) goes through HandOverToRunningPlayer.
 #pragma once
 
@@ -23,9 +24,13 @@ std::optional<QString> TakeAutoPlay();
 // sender meanwhile and stays for that sender's request. Returns whether it removed the value.
 bool TakeBackAutoPlay(const QString& text);
 
-// Hands text to the running player and waits, without a time limit, until the player has dealt
-// with it or the connection dropped. Returns false when the caller has to play text itself (or
+// Hands text to the running player and waits, without a time limit, until the player has taken
+// it or the connection dropped. Returns false when the caller has to play text itself (or
 // in a new player): no player of this user listens, or the one found ended before taking the
 // text. Then no "AutoPlay" of ours is left behind. Returns true otherwise, also when the text
 // could not be stored (there is nothing a new player could do better then).
 bool HandOverToRunningPlayer(const QString& text);
+
+// Asks the running player to come to the front and waits for its answer; false when no player
+// of this user answered.
+bool ActivateRunningPlayer();

@@ -38,9 +38,17 @@ QString ErrorText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// The names walked in the temporary folder: corvane-<uid> and corvane-<uid>.1 to .15.
+constexpr int kTemporaryFolderNames = 16;
+
+bool FitsSocketPath(const QString& folder) {
+    return QFile::encodeName(folder + '/' + SocketName()).size() <= kMaxSocketPathBytes;
+}
+
 // Why folder cannot hold the socket; empty when it can.
 QString FolderProblem(const QString& folder) {
     if (!QDir::isAbsolutePath(folder)) return folder + QStringLiteral(": not an absolute path");
+    if (!FitsSocketPath(folder)) return folder + QStringLiteral(": too long a path for a socket");
     struct stat info {};
     // lstat: a link is refused, whoever made it.
     if (::lstat(QFile::encodeName(folder).constData(), &info) != 0) {
@@ -49,39 +57,64 @@ QString FolderProblem(const QString& folder) {
     if (!S_ISDIR(info.st_mode)) return folder + QStringLiteral(": not a folder");
     if (info.st_uid != ::geteuid()) return folder + QStringLiteral(": owned by another user");
     if ((info.st_mode & 077) != 0) return folder + QStringLiteral(": open to other users");
-    if (QFile::encodeName(folder + '/' + SocketName()).size() > kMaxSocketPathBytes) {
-        return folder + QStringLiteral(": too long a path for a socket");
-    }
     return {};
 }
 
-// Makes folder, user-only, when it is missing; its parents get the usual permissions. What
-// was there already is left as it is, to be checked by FolderProblem.
+// Makes folder, user-only, when it is missing and its path fits a socket; its parents get the
+// usual permissions. What was there already is left as it is, to be checked by FolderProblem.
 void MakePrivateFolder(const QString& folder) {
+    if (!QDir::isAbsolutePath(folder) || !FitsSocketPath(folder)) return;
     QDir().mkpath(QFileInfo(folder).path());
     ::mkdir(QFile::encodeName(folder).constData(), 0700);
+}
+
+// The folder that holds the session folders of all users, /run/user unless a test says.
+QString RunUserRoot() {
+    const QString root = qEnvironmentVariable("CORVANE_RUN_USER_ROOT");
+    return root.isEmpty() ? QStringLiteral("/run/user") : root;
 }
 
 }  // namespace
 
 QString UserRuntimeDirectory(QString* problems) {
-    struct Candidate {
-        QString folder;
-        bool make;
-    };
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    const Candidate candidates[] = {
-        {qEnvironmentVariable("XDG_RUNTIME_DIR"), false},  // the session's: never made here
-        {cache.isEmpty() ? QString() : cache + QStringLiteral("/corvane/run"), true},
-        {QDir::tempPath() + QStringLiteral("/corvane-%1").arg(::getuid()), true},
-    };
     QStringList refused;
-    for (const Candidate& candidate : candidates) {
-        if (candidate.folder.isEmpty()) continue;
-        if (candidate.make) MakePrivateFolder(candidate.folder);
-        const QString problem = FolderProblem(candidate.folder);
-        if (problem.isEmpty()) return candidate.folder;
+    // make: create the folder when it is missing (never a session folder).
+    const auto usable = [&refused](const QString& folder, bool make) {
+        if (make) MakePrivateFolder(folder);
+        QString problem = FolderProblem(folder);
+        if (problem.isEmpty()) return true;
         refused << problem;
+        return false;
+    };
+    const QString session = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!session.isEmpty() && usable(session, false)) return session;
+    const QString runUser = RunUserRoot() + QStringLiteral("/%1").arg(::getuid());
+    // Only an existing one counts, and one that is missing is not worth reporting.
+    if (QFileInfo::exists(runUser) && usable(runUser, false)) return runUser;
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (!cache.isEmpty() && usable(cache + QStringLiteral("/corvane/run"), true)) {
+        return cache + QStringLiteral("/corvane/run");
+    }
+    const QString first = QDir::tempPath() + QStringLiteral("/corvane-%1").arg(::getuid());
+    const auto named = [&first](int n) {
+        return n == 0 ? first : first + QStringLiteral(".%1").arg(n);
+    };
+    // A folder of ours made earlier comes first: a name its squatter has let go since must not
+    // part this user's programs. Ours are never removed by anyone else, so every program
+    // finds the same one; only when there is none is the first free name made.
+    for (int n = 0; n < kTemporaryFolderNames; ++n) {
+        if (FolderProblem(named(n)).isEmpty()) return named(n);
+    }
+    if (usable(first, true)) return first;
+    // The further names are longer still: no use when the first is too long.
+    if (FitsSocketPath(first)) {
+        for (int n = 1; n < kTemporaryFolderNames; ++n) {
+            MakePrivateFolder(named(n));
+            if (FolderProblem(named(n)).isEmpty()) return named(n);
+        }
+        refused << QStringLiteral("%1.1 to .%2: taken as well")
+                       .arg(first)
+                       .arg(kTemporaryFolderNames - 1);
     }
     if (problems) *problems = refused.join(QStringLiteral("; "));
     return {};
@@ -92,8 +125,9 @@ QString HandOverSocketPath(QString* problems) {
     return folder.isEmpty() ? QString() : folder + '/' + SocketName();
 }
 
-HandOverServer::HandOverServer(Handler handler, QObject* parent)
-    : QObject(parent), handler_(std::move(handler)) {
+HandOverServer::HandOverServer(Handler handler, std::chrono::milliseconds requestTimeout,
+                               QObject* parent)
+    : QObject(parent), handler_(std::move(handler)), requestTimeout_(requestTimeout) {
     acceptPause_.setSingleShot(true);
     acceptPause_.setInterval(kAcceptPauseMs);
     connect(&acceptPause_, &QTimer::timeout, this, [this] { notifier_->setEnabled(true); });
@@ -185,18 +219,29 @@ void HandOverServer::Serve(int descriptor) {
         return;
     }
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnRequest(socket); });
+    // A peer that sends no complete request in time is dropped: otherwise one program holding
+    // idle connections would keep every descriptor, and with them every hand-over, from us.
+    auto* deadline = new QTimer(socket);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    deadline->start(requestTimeout_);
+    connect(socket, &QLocalSocket::readyRead, this,
+            [this, socket, deadline] { OnRequest(socket, deadline); });
     // A peer that left before it was accepted never signals a disconnection.
     if (socket->state() != QLocalSocket::ConnectedState) socket->deleteLater();
 }
 
-void HandOverServer::OnRequest(QLocalSocket* socket) {
+void HandOverServer::OnRequest(QLocalSocket* socket, QTimer* deadline) {
     if (!socket->canReadLine()) {
         if (socket->bytesAvailable() > kMaxRequestBytes) socket->abort();
         return;
     }
+    deadline->stop();
     // One request per connection: further data must not re-enter the handler while it runs
-    // a nested event loop (a message box).
+    // a nested event loop.
     disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
     const QByteArray request = socket->readLine(kMaxRequestBytes).trimmed();
     QPointer<QLocalSocket> guard(socket);

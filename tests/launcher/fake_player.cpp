@@ -2,9 +2,8 @@
 // tested without a window or a sound device. It takes "AutoPlay" through the player's own
 // routine and appends what it received to a log.
 //
-// fake_player LOG [--sleep-ms N] [--hold FILE] [--die-before-take] [--die-after-take] [--leave]
-//   --sleep-ms N        stay busy N ms after taking the text (the conversion), every request
-//   --hold FILE         after taking the first text, stay busy until FILE exists
+// fake_player LOG [--sleep-ms N] [--die-before-take] [--die-after-take] [--leave]
+//   --sleep-ms N        stay busy N ms after taking the text, before answering, every request
 //   --die-before-take   end without an answer as soon as a request arrives
 //   --die-after-take    take the text, then end without an answer
 //   --leave             answer without taking the text (a player that cannot read it)
@@ -15,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QThread>
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +26,6 @@ namespace {
 struct Options {
     QString log;
     int sleepMs = 0;
-    QString hold;
     bool dieBeforeTake = false;
     bool dieAfterTake = false;
     bool leave = false;
@@ -52,8 +49,6 @@ int main(int argc, char** argv) {
         const QString arg = args.takeFirst();
         if (arg == QLatin1String("--sleep-ms") && !args.isEmpty()) {
             options.sleepMs = args.takeFirst().toInt();
-        } else if (arg == QLatin1String("--hold") && !args.isEmpty()) {
-            options.hold = args.takeFirst();
         } else if (arg == QLatin1String("--die-before-take")) {
             options.dieBeforeTake = true;
         } else if (arg == QLatin1String("--die-after-take")) {
@@ -65,17 +60,12 @@ int main(int argc, char** argv) {
         }
     }
 
-    bool first = true;
     HandOverServer server([&](const QByteArray& request) {
         if (options.dieBeforeTake) ::_exit(3);
         const std::optional<QString> text =
             request == kHandOverPlay && !options.leave ? TakeAutoPlay() : std::nullopt;
         Append(options.log, request + '\n' + (text ? '=' + text->toUtf8() : "-"));
         if (options.dieAfterTake) ::_exit(3);
-        if (first && !options.hold.isEmpty()) {
-            while (!QFileInfo::exists(options.hold)) QThread::msleep(10);
-        }
-        first = false;
         QThread::msleep(options.sleepMs);
     });
     if (!server.Listen()) return 1;

@@ -13,7 +13,6 @@
 #include <filesystem>
 
 #include "platform/exception.h"
-#include "platform/qt/handover.h"
 #include "platform/qt/settings.h"
 #include "platform/wave_out.h"
 #include "player/about_box.h"
@@ -185,11 +184,10 @@ TEST_F(WindowTest, MenuCommandsCloseOnFinishUpdateAndHelp) {
 TEST_F(WindowTest, AHandOverClosesTheAboutBoxAndPlays) {
     Start();
     const std::string path = MakeWave("during.wav", 3000);
-    StoreAutoPlay(Q(path) + "<cvnm:Handed>");
     bool sawBox = false;
     QTimer::singleShot(50, [&] {
         sawBox = qobject_cast<CAboutBox*>(QApplication::activeModalWidget()) != nullptr;
-        window->OnHandOver();
+        window->OnHandOver(Q(path) + "<cvnm:Handed>");
     });
     Command("about");  // returns when the hand-over closed the box
     EXPECT_TRUE(sawBox);
