@@ -94,11 +94,11 @@ bool BreaksFilter(const QString& ext) {
 PlayerSession::PlayerSession(QString tempPath, QObject* parent)
     : QObject(parent), tempPath(std::move(tempPath)) {
     closeOnFinish = ReadCloseOnFinish();
-    speedQuarters = static_cast<uint32_t>(ReadSpeed() * 4);
+    speedQuarters_ = static_cast<uint32_t>(ReadSpeed() * 4);
     if (const std::optional<uint32_t> volume = ReadVolume()) ApplyVolumePercent(*volume / 10 * 10);
     volumePercent = ReadVolumePercent();
-    display.volume = QStringLiteral("%1%").arg(volumePercent);
-    display.speed = SpeedText(speedQuarters);
+    display_.volume = QStringLiteral("%1%").arg(volumePercent);
+    display_.speed = SpeedText(speedQuarters_);
 }
 
 PlayerSession::~PlayerSession() = default;
@@ -113,7 +113,7 @@ uint32_t PlayerSession::PositionMs() const {
 
 void PlayerSession::Start(const QString& textToPlay) {
     if (textToPlay.isEmpty()) {
-        SetFileName(display.fileName);  // "<No File Opened>"
+        SetFileName(display_.fileName);  // "<No File Opened>"
     } else {
         HandOver(textToPlay);
     }
@@ -138,12 +138,12 @@ void PlayerSession::OpenSource(const QString& path, const QString& label) {
     }
     if (!ConvertIntoTempPath(path)) return;
     sourcePath = path;
-    durationMs = 0;  // known once it plays
-    ++openCount;
+    durationMs_ = 0;  // known once it plays
+    ++openCount_;
     Trace(QStringLiteral("open ") + path);
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     sourceName = FileNameForDisplay(slash < 0 ? path : path.mid(slash + 1));
-    closePending = false;  // a new recording plays to its own end
+    closePending_ = false;  // a new recording plays to its own end
     // The name line changes only with the recording, so it always names what Play plays; a
     // newer open during an error box of this one keeps its own name.
     SetFileName(label.isEmpty() ? sourceName : FileNameForDisplay(label));
@@ -183,7 +183,7 @@ void PlayerSession::Play() {
         return;
     }
     player = std::move(created);
-    durationMs = player->GetDuration();
+    durationMs_ = player->GetDuration();
     StartPlayer();
 }
 
@@ -200,8 +200,8 @@ void PlayerSession::StartPlayer() {
         return;
     }
     // The speed the user chose carries over to every recording.
-    if (speedQuarters != kMinQuarters) player->SetPlaybackRate(speedQuarters * kQuarterRate);
-    ShowSpeed(speedQuarters);
+    if (speedQuarters_ != kMinQuarters) player->SetPlaybackRate(speedQuarters_ * kQuarterRate);
+    ShowSpeed(speedQuarters_);
     ShowPause(true);
     Trace(QStringLiteral("play"));
 }
@@ -275,13 +275,13 @@ void PlayerSession::SeekTo(uint32_t ms) {
 
 void PlayerSession::CycleSpeed() {
     // Playing, the step counts from the rate the device reports; stopped, from the choice.
-    uint32_t n = (Running() ? player->GetSpeed() : speedQuarters / 4) + 1;
+    uint32_t n = (Running() ? player->GetSpeed() : speedQuarters_ / 4) + 1;
     if (n > kMaxSpeed) n = 1;
     ChooseSpeed(4 * n);
 }
 
 void PlayerSession::StepSpeed(int direction) {
-    const int64_t q = int64_t{speedQuarters} + (direction > 0 ? 1 : -1);
+    const int64_t q = int64_t{speedQuarters_} + (direction > 0 ? 1 : -1);
     if (q < kMinQuarters || q > kMaxQuarters) return;
     ChooseSpeed(static_cast<uint32_t>(q));
 }
@@ -295,13 +295,13 @@ void PlayerSession::SetSpeed(double speed) {
 void PlayerSession::ChooseSpeed(uint32_t quarters) {
     // Also while stopped: the display shows the choice and the next Play uses it.
     if (Running()) player->SetPlaybackRate(quarters * kQuarterRate);
-    speedQuarters = quarters;
+    speedQuarters_ = quarters;
     WriteSpeed(quarters / 4.0);
     ShowSpeed(quarters);
 }
 
 void PlayerSession::ToggleTimeLeft() {
-    timeLeft = !timeLeft;
+    timeLeft_ = !timeLeft_;
     lastShownSecond = -1;  // redraw at the next tick
     if (player) {
         SetTime(player->GetPosition() / 1000, player->GetDuration() / 1000);
@@ -361,8 +361,8 @@ void PlayerSession::Tick() {
     if (!player->IsFinished()) return;
     Stop();
     if (!closeOnFinish) return;
-    if (dialogsOpen > 0) {
-        closePending = true;
+    if (dialogsOpen_ > 0) {
+        closePending_ = true;
     } else {
         emit CloseRequested();
     }
@@ -374,13 +374,13 @@ void PlayerSession::SetCloseOnFinish(bool on) {
 }
 
 void PlayerSession::DialogOpened() {
-    ++dialogsOpen;
+    ++dialogsOpen_;
 }
 
 void PlayerSession::DialogClosed() {
-    if (dialogsOpen > 0) --dialogsOpen;
-    if (dialogsOpen == 0 && closePending) {
-        closePending = false;
+    if (dialogsOpen_ > 0) --dialogsOpen_;
+    if (dialogsOpen_ == 0 && closePending_) {
+        closePending_ = false;
         emit CloseRequested();
     }
 }
@@ -406,15 +406,15 @@ void PlayerSession::SaveCopy(const QString& source, const QString& destination) 
         SameFile(QFileInfo(destination).absolutePath(), QFileInfo(tempPath).absolutePath());
     const QString why = ownFile ? QStringLiteral("The player keeps its own files there.")
                                 : CopyFileSafely(source, destination);
-    if (!why.isEmpty() && reporter) {
-        reporter({QStringLiteral("Cannot save file ") + destination.trimmed(), why, false});
+    if (!why.isEmpty() && reporter_) {
+        reporter_({QStringLiteral("Cannot save file ") + destination.trimmed(), why, false});
     }
 }
 
 void PlayerSession::ReportError(const ExceptionPtr& error, const QString& detail, bool stopIcon) {
     const QString message = QString::fromStdString(error->Message());
     Trace(QStringLiteral("error ") + message);
-    if (reporter) reporter({message, detail, stopIcon});
+    if (reporter_) reporter_({message, detail, stopIcon});
 }
 
 QString PlayerSession::TimeText(uint32_t positionSeconds, uint32_t durationSeconds, bool timeLeft) {
@@ -436,29 +436,29 @@ QString PlayerSession::SpeedText(uint32_t quarters) {
 }
 
 void PlayerSession::SetFileName(const QString& text) {
-    display.fileName = text;
-    display.title =
+    display_.fileName = text;
+    display_.title =
         sourcePath.isEmpty() ? QStringLiteral("Corvane") : text + QStringLiteral(" - Corvane");
     Trace(QStringLiteral("name ") + text);
     emit DisplayChanged();
 }
 
 void PlayerSession::SetTime(uint32_t positionSeconds, uint32_t durationSeconds) {
-    display.time = TimeText(positionSeconds, durationSeconds, timeLeft);
+    display_.time = TimeText(positionSeconds, durationSeconds, timeLeft_);
     emit DisplayChanged();
 }
 
 void PlayerSession::ShowSpeed(uint32_t quarters) {
-    display.speed = SpeedText(quarters);
+    display_.speed = SpeedText(quarters);
     emit DisplayChanged();
 }
 
 void PlayerSession::ShowVolume() {
-    display.volume = QStringLiteral("%1%").arg(volumePercent);
+    display_.volume = QStringLiteral("%1%").arg(volumePercent);
     emit DisplayChanged();
 }
 
 void PlayerSession::ShowPause(bool shown) {
-    display.pauseShown = shown;
+    display_.pauseShown = shown;
     emit DisplayChanged();
 }

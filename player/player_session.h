@@ -46,9 +46,9 @@ class PlayerSession : public QObject {
     ~PlayerSession() override;
 
     // Shows errors to the user; it may run a nested event loop.
-    void SetReporter(Reporter reporter) { this->reporter = std::move(reporter); }
+    void SetReporter(Reporter reporter) { reporter_ = std::move(reporter); }
 
-    const Display& GetDisplay() const { return display; }
+    const Display& GetDisplay() const { return display_; }
     // The open recording's path (a file name, see platform/qt/file_name.h) and its name as
     // shown: the text after the last '/'.
     const QString& SourcePath() const { return sourcePath; }
@@ -60,12 +60,12 @@ class PlayerSession : public QObject {
     bool HasPlayer() const { return player != nullptr; }
     uint32_t PositionMs() const;
     // The loaded recording's length, also once stopped; 0 until it first played.
-    uint32_t DurationMs() const { return durationMs; }
+    uint32_t DurationMs() const { return durationMs_; }
     // How many recordings were opened so far: tells a reopened file from its earlier open.
-    uint32_t OpenCount() const { return openCount; }
+    uint32_t OpenCount() const { return openCount_; }
     // The speed the user chose: kMinimumSpeed to kMaximumSpeed (platform/qt/settings.h) in
     // steps of a quarter.
-    double Speed() const { return speedQuarters / 4.0; }
+    double Speed() const { return speedQuarters_ / 4.0; }
     uint32_t VolumePercent() const { return volumePercent; }
     bool CloseOnFinish() const { return closeOnFinish; }
 
@@ -167,18 +167,18 @@ class PlayerSession : public QObject {
     void SeekTo(uint32_t ms);
 
     QString tempPath;
-    Reporter reporter;
+    Reporter reporter_;
     std::unique_ptr<WavePlayer> player;
     QString sourcePath;
     QString sourceName;
-    uint32_t durationMs = 0;
-    uint32_t openCount = 0;
-    Display display;
+    uint32_t durationMs_ = 0;
+    uint32_t openCount_ = 0;
+    Display display_;
     bool closeOnFinish = false;
     uint32_t volumePercent = 0;
-    uint32_t speedQuarters = 4;  // the chosen speed in quarters: 4 is 1x, 12 is 3x
-    bool timeLeft = false;
+    uint32_t speedQuarters_ = 4;  // the chosen speed in quarters: 4 is 1x, 12 is 3x
+    bool timeLeft_ = false;
     int32_t lastShownSecond = -1;
-    int dialogsOpen = 0;
-    bool closePending = false;  // the recording ended under a dialog with Close On Finish on
+    int dialogsOpen_ = 0;
+    bool closePending_ = false;  // the recording ended under a dialog with Close On Finish on
 };
