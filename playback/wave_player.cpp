@@ -31,15 +31,13 @@ WavePlayer::WavePlayer(const std::string& path) : fileName(path) {
 
 WavePlayer::WavePlayer(const std::string& path, std::shared_ptr<const ConversionProgress> progress)
     : fileName(path), progress_(std::move(progress)) {
-    if (!file.Open(fileName, CFile::modeRead, nullptr, true))
-        throw new CWaveIOException(CannotOpenFile);
-    // The converter publishes its header right after the source's header was read.
+    // The converter publishes its header right after the source's header was read; the file
+    // may not exist before.
     while (!progress_->WaitForHeader(std::chrono::seconds(1)) && !progress_->Ended()) {
     }
-    if (!progress_->HasHeader()) {
-        file.Close();
-        throw new CWaveIOException(CannotReadWavHeader);
-    }
+    if (!progress_->HasHeader()) throw new CWaveIOException(CannotReadWavHeader);
+    if (!file.Open(fileName, CFile::modeRead, nullptr, true))
+        throw new CWaveIOException(CannotOpenFile);
     header = progress_->Header();
     SetUpFormat();
     SeekFile(header.dataStart);

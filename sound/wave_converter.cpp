@@ -20,6 +20,9 @@
 namespace {
 
 constexpr size_t kReadUnit = 1024;  // source bytes per read for the byte-stream encodings
+// The same while publishing: at most 43 ms of audio (OKI ADPCM at 24 kbit/s), so the
+// publications come in steps of a few tens of milliseconds.
+constexpr size_t kProgressiveReadUnit = 128;
 
 // The largest file whose sizes a WAVE header can hold: riffSize and dataSize are 32-bit.
 constexpr uint64_t kMaxOutputBytes = 0xFFFFFFFFu;
@@ -161,6 +164,10 @@ void WaveConverter::Convert() {
     if (progress_) PublishEnd();
 }
 
+size_t WaveConverter::ReadUnit() const {
+    return progress_ ? kProgressiveReadUnit : kReadUnit;
+}
+
 uint64_t WaveConverter::DataBytes() const {
     // A copy's sound data ends where the source's did; what follows it is copied too.
     return copied_ ? std::min(writtenBytes_, expectedBytes_) : writtenBytes_;
@@ -260,7 +267,7 @@ void WaveConverter::ConvertPcm() {
     copied_ = true;
     expectedBytes_ = header.DataLength();
     header.WriteHeader(output);
-    std::vector<uint8_t> buffer(kReadUnit);
+    std::vector<uint8_t> buffer(ReadUnit());
     while (const size_t n = source.Read(buffer.data(), buffer.size())) {
         output.Write(buffer.data(), n);
         BlockWritten();
@@ -272,7 +279,7 @@ void WaveConverter::ConvertWidePcm() {
     const bool isFloat = header.formatTag == FormatTag::IeeeFloat;
     const size_t width = (header.bitsPerSample + 7u) / 8;  // bytes per sample in the file
     BeginOutput(sourceLeft / width);
-    std::vector<uint8_t> in(kReadUnit * width);
+    std::vector<uint8_t> in(ReadUnit() * width);
     std::vector<int16_t> out(kReadUnit);
     while (const size_t n = ReadSource(in.data(), in.size())) {
         const size_t count = n / width;  // a partial sample at the end of the data is dropped
@@ -296,7 +303,7 @@ void WaveConverter::ConvertMuLaw() {
 
 void WaveConverter::ConvertG711(void (*expand)(const uint8_t*, int16_t*, size_t)) {
     BeginOutput(sourceLeft);
-    std::vector<uint8_t> in(kReadUnit);
+    std::vector<uint8_t> in(ReadUnit());
     std::vector<int16_t> out(kReadUnit);
     while (const size_t n = ReadSource(in.data(), in.size())) {
         expand(in.data(), out.data(), n);
@@ -346,7 +353,7 @@ void WaveConverter::ConvertMsAdpcm() {
 }
 
 void WaveConverter::ConvertOkiAdpcm() {
-    std::vector<uint8_t> in(kReadUnit);
+    std::vector<uint8_t> in(ReadUnit());
     std::vector<int16_t> out(3 * kReadUnit);
     OkiAdpcmDecoder decoder;
     // Formed in 64 bits so that no product wraps round to an accepted rate.

@@ -73,6 +73,8 @@ class WaveConverter {
     // `length` bytes.
     WaveHeader PcmHeader(uint64_t length) const;
 
+    // Source bytes per read of the byte-stream encodings.
+    size_t ReadUnit() const;
     // After every block written; with a progress, see the constructor.
     void BlockWritten() {
         if (progress_) Advance();
