@@ -248,6 +248,10 @@ uint64_t CFile::GetLength() {
     return static_cast<uint64_t>(st.st_size);
 }
 
+void CFile::Flush() {
+    if (fd_ >= 0 && writing_) FlushWrites();
+}
+
 void CFile::Close() {
     if (fd_ < 0) return;
     int reason = writing_ ? WritePending() : 0;

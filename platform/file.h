@@ -75,6 +75,9 @@ class CFile {
     uint64_t Seek(uint64_t offset);
     uint64_t GetPosition() const;
     uint64_t GetLength();
+    // Hands the buffered writes to the operating system, so that other readers of the file
+    // see them (no sync to the disk). Throws like Write.
+    void Flush();
     // Flushes and closes; a failure of either throws (for an output file).
     void Close();
 

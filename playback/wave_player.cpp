@@ -26,6 +26,25 @@ WavePlayer::WavePlayer(const std::string& path) : fileName(path) {
         file.Close();
         throw new CWaveIOException(CannotReadWavHeader);
     }
+    SetUpFormat();
+}
+
+WavePlayer::WavePlayer(const std::string& path, std::shared_ptr<const ConversionProgress> progress)
+    : fileName(path), progress_(std::move(progress)) {
+    // The converter publishes its header right after the source's header was read; the file
+    // may not exist before.
+    while (!progress_->WaitForHeader(std::chrono::seconds(1)) && !progress_->Ended()) {
+    }
+    if (!progress_->HasHeader()) throw new CWaveIOException(CannotReadWavHeader);
+    if (!file.Open(fileName, CFile::modeRead, nullptr, true))
+        throw new CWaveIOException(CannotOpenFile);
+    header = progress_->Header();
+    SetUpFormat();
+    SeekFile(header.dataStart);
+    watch_.emplace(*progress_, [this] { readerWake.Signal(); });
+}
+
+void WavePlayer::SetUpFormat() {
     // Whole bytes per sample, times channels and samples per second, per millisecond; in
     // 64 bits so that no header value can wrap it.
     const uint64_t perMs = static_cast<uint64_t>(header.bitsPerSample / 8u) * header.channels *
@@ -147,7 +166,9 @@ uint32_t WavePlayer::GetPosition() const {
 }
 
 uint32_t WavePlayer::GetDuration() const {
-    return durationMs;
+    if (!progress_) return durationMs;
+    return static_cast<uint32_t>(std::min<uint64_t>(progress_->DataBytes() / bytesPerMs,
+                                                    std::numeric_limits<uint32_t>::max()));
 }
 
 PlayerState WavePlayer::GetState() const {
@@ -227,6 +248,9 @@ bool WavePlayer::FillOne() {
     {
         std::lock_guard freeLock(freeQueue.section);
         if (freeQueue.Empty()) return false;
+        // A file being written: a whole buffer, or the rest once the conversion ended. The
+        // converter wakes the reader when there is.
+        if (watch_ && watch_->Arm(file.GetPosition() - header.dataStart + bufferSize)) return false;
         WaveBuffer* r = freeQueue.Pop();
         char* data = r->data;
         *r = WaveBuffer{};
@@ -265,11 +289,16 @@ size_t WavePlayer::ReadData(char* data, uint32_t count) {
     size_t got = 0;
     CatchException([&] {
         const uint64_t at = file.GetPosition();
-        if (at < header.dataEnd)
-            got = file.Read(data,
-                            static_cast<size_t>(std::min<uint64_t>(count, header.dataEnd - at)));
+        const uint64_t end = ReadableEnd();
+        if (at < end)
+            got = file.Read(data, static_cast<size_t>(std::min<uint64_t>(count, end - at)));
     });
     return got;
+}
+
+uint64_t WavePlayer::ReadableEnd() const {
+    // Once the conversion ended, what is readable is all there is.
+    return progress_ ? header.dataStart + progress_->ReadableBytes() : header.dataEnd;
 }
 
 void WavePlayer::SeekFile(uint64_t offset) {

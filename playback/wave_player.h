@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "playback/locked_counter.h"
 #include "playback/locked_queue.h"
 #include "playback/player_state.h"
+#include "sound/conversion_progress.h"
 #include "sound/wave_header.h"
 
 class WavePlayer {
@@ -25,6 +27,15 @@ class WavePlayer {
 
     // Opens and checks the file; throws CWaveIOException* with code 1, 4 or 5.
     explicit WavePlayer(const std::string& path);
+    // Plays the output of a conversion while it is being written (see sound/convert_file.h):
+    // the format is the published header's, the duration the expected length's and, once the
+    // conversion ended, the final length's. The reader reads only what was published and
+    // waits for more where there is not a whole buffer yet; the data ends at the final length
+    // (after a failed or cancelled conversion, at the last mark). No operation of the caller's
+    // waits for the conversion. Build it once the header is published (constructed before,
+    // it waits for it). Throws CWaveIOException* with code 1 or 5 as above, and code 4 when
+    // the conversion ended without a header.
+    WavePlayer(const std::string& path, std::shared_ptr<const ConversionProgress> progress);
     ~WavePlayer();
     WavePlayer(const WavePlayer&) = delete;
     WavePlayer& operator=(const WavePlayer&) = delete;
@@ -68,6 +79,8 @@ class WavePlayer {
     // cycle; pauses and waits (for readerWake) like the writer.
     void ReaderThread();
 
+    // The derived quantities; throws code 5 (and closes the file) for a format it cannot play.
+    void SetUpFormat();
     // Each returns whether it moved a buffer.
     bool HandOverOne();
     bool FillOne();
@@ -75,6 +88,9 @@ class WavePlayer {
     // Becomes Playing and wakes the writer, which hands nothing over in any other state.
     void SetPlaying();
     size_t ReadData(char* data, uint32_t count);
+    // The file offset where the data ends for the reader now: the end of the data, or while
+    // the file is being written, the end of what was published.
+    uint64_t ReadableEnd() const;
     void SeekFile(uint64_t offset);
     // Ends the threads, resets and closes the device and releases the buffers; whatever of
     // these Play has set up.
@@ -105,4 +121,9 @@ class WavePlayer {
     AutoResetEvent writerWake;
     std::thread writerThread;
     std::thread readerThread;
+    // While a conversion writes the file: how far it has got, and the reader's wake for when
+    // more has come (armed by the fill that found too little). The watch goes before the
+    // event it signals.
+    std::shared_ptr<const ConversionProgress> progress_;
+    std::optional<ConversionProgress::Watch> watch_;
 };

@@ -12,9 +12,20 @@ struct Conversion {
     WaveHeader output;         // the header of the file written
 };
 
+class ConversionProgress;
+
 // Converts sourcePath into outputPath, which is created or truncated and written directly.
 // Throws what WaveConverter throws.
-Conversion ConvertFile(const std::string& sourcePath, const std::string& outputPath);
+//
+// With a progress (sound/conversion_progress.h), readers may play the output while it is
+// written: the conversion publishes the header, the data as it reaches the file, and its end:
+// finished, failed with the error's text, or cancelled (at the next block after
+// progress->Cancel(), thrown as a CMessageException*). A cancelled conversion, and one that
+// failed before its header was published, removes the output it made (a regular file only)
+// before it publishes the end; a later failure leaves the output, whose data then ends at the
+// last mark. The output bytes are the same with or without a progress.
+Conversion ConvertFile(const std::string& sourcePath, const std::string& outputPath,
+                       ConversionProgress* progress = nullptr);
 
 // Converts sourcePath into targetPath through a FileReplacer: targetPath (after links) is
 // replaced in one step once the whole conversion succeeded, with its mode kept and flushed

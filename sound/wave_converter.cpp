@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "playback/wave_exceptions.h"
+#include "sound/conversion_progress.h"
 #include "sound/g711.h"
 #include "sound/gsm_decoder.h"
 #include "sound/ima_adpcm.h"
@@ -19,9 +20,16 @@
 namespace {
 
 constexpr size_t kReadUnit = 1024;  // source bytes per read for the byte-stream encodings
+// The same while publishing: at most 43 ms of audio (OKI ADPCM at 24 kbit/s), so the
+// publications come in steps of a few tens of milliseconds.
+constexpr size_t kProgressiveReadUnit = 128;
 
 // The largest file whose sizes a WAVE header can hold: riffSize and dataSize are 32-bit.
 constexpr uint64_t kMaxOutputBytes = 0xFFFFFFFFu;
+
+// Audio between two publications of a progressive conversion: a reader waiting for data
+// never waits much longer, and the first engine buffer (200 ms) is there after a few.
+constexpr uint64_t kPublishMs = 40;
 
 void CheckOutputBytes(uint64_t bytes) {
     if (bytes > kMaxOutputBytes)
@@ -47,7 +55,9 @@ uint64_t BlockSamples(uint64_t bytes, uint32_t blockAlign, uint32_t channels,
 
 }  // namespace
 
-WaveConverter::WaveConverter(const std::string& sourcePath, const std::string& outputPath) {
+WaveConverter::WaveConverter(const std::string& sourcePath, const std::string& outputPath,
+                             ConversionProgress* progress)
+    : progress_(progress) {
     // Receives the error of either open; thrown as it is, freed when both succeed.
     auto error = std::make_unique<CFileException>();
     if (!source.Open(sourcePath, CFile::modeRead, error.get(), /*regularOnly=*/true)) {
@@ -163,6 +173,67 @@ void WaveConverter::Convert() {
     }
     // A conversion is complete only when every byte reached the disk.
     output.Close();
+    if (progress_) PublishEnd();
+}
+
+size_t WaveConverter::ReadUnit() const {
+    return progress_ ? kProgressiveReadUnit : kReadUnit;
+}
+
+uint64_t WaveConverter::DataBytes() const {
+    // A copy's sound data ends where the source's did; what follows it is copied too.
+    return copied_ ? std::min(writtenBytes_, expectedBytes_) : writtenBytes_;
+}
+
+void WaveConverter::Advance() {
+    if (progress_->CancelRequested()) throw new CMessageException("Conversion cancelled.");
+    if (publishStep_ == 0) {
+        // Whole bytes per sample of the output, as the engine counts them; at least one
+        // publication per block.
+        const uint64_t bytesPerSecond = uint64_t{header.channels} *
+                                        (copied_ ? header.bitsPerSample / 8u : 2u) *
+                                        header.sampleRate;
+        publishStep_ = std::max<uint64_t>(1, bytesPerSecond * kPublishMs / 1000);
+    }
+    if (output.GetPosition() - WaveHeader::kCanonicalSize >= publishedBytes_ + publishStep_)
+        Publish();
+}
+
+void WaveConverter::Publish() {
+    const uint64_t written = output.GetPosition() - WaveHeader::kCanonicalSize;
+    WaveHeader published;
+    if (!headerPublished_) {
+        // The placeholder holds the source's fields: a reader needs the output's, with the
+        // sizes expected. FinishHeader patches them when the output turns out shorter.
+        published = copied_ ? header : PcmHeader(WaveHeader::kCanonicalSize + expectedBytes_);
+        if (!copied_) {
+            output.Seek(0);
+            published.WriteHeader(output);
+            output.Seek(WaveHeader::kCanonicalSize + written);
+        }
+    }
+    output.Flush();
+    if (!headerPublished_) {
+        published.dataStart = WaveHeader::kCanonicalSize;
+        published.dataEnd = WaveHeader::kCanonicalSize + expectedBytes_;
+        progress_->PublishHeader(published, expectedBytes_);
+        headerPublished_ = true;
+    }
+    progress_->PublishData(std::min(written, expectedBytes_));
+    publishedBytes_ = written;
+}
+
+void WaveConverter::PublishEnd() {
+    if (!headerPublished_) {
+        // Short enough to be converted before its first publication: the header in the file
+        // is the final one.
+        WaveHeader published = header;
+        published.dataStart = WaveHeader::kCanonicalSize;
+        published.dataEnd = WaveHeader::kCanonicalSize + expectedBytes_;
+        progress_->PublishHeader(published, expectedBytes_);
+        headerPublished_ = true;
+    }
+    progress_->Finish(DataBytes());
 }
 
 size_t WaveConverter::ReadSource(void* buffer, size_t count) {
@@ -177,6 +248,7 @@ void WaveConverter::BeginOutput(uint64_t samples) {
         throw new CWaveDecoderException("Unsupported wave format.");
     // Bounded by the data length, so the product cannot wrap.
     CheckOutputBytes(WaveHeader::kCanonicalSize + 2 * samples);
+    expectedBytes_ = 2 * samples;
     header.WriteHeader(output);
 }
 
@@ -184,32 +256,44 @@ void WaveConverter::FinishHeader() {
     const uint64_t length = output.GetLength();
     // BeginOutput's prediction already holds it; a size must never be written wrapped.
     CheckOutputBytes(length);
-    header.formatTag = FormatTag::Pcm;
-    header.fmtSize = 16;
-    header.bitsPerSample = 16;
-    header.blockAlign = static_cast<uint16_t>(2u * header.channels);
-    header.byteRate = static_cast<uint32_t>(header.blockAlign) * header.sampleRate;
-    header.riffSize = static_cast<uint32_t>(length - 8);
-    header.dataSize = static_cast<uint32_t>(length - WaveHeader::kCanonicalSize);
+    writtenBytes_ = length - WaveHeader::kCanonicalSize;
+    header = PcmHeader(length);
     output.Seek(0);
     header.WriteHeader(output);
+}
+
+WaveHeader WaveConverter::PcmHeader(uint64_t length) const {
+    WaveHeader h = header;
+    h.formatTag = FormatTag::Pcm;
+    h.fmtSize = 16;
+    h.bitsPerSample = 16;
+    h.blockAlign = static_cast<uint16_t>(2u * h.channels);
+    h.byteRate = static_cast<uint32_t>(h.blockAlign) * h.sampleRate;
+    h.riffSize = static_cast<uint32_t>(length - 8);
+    h.dataSize = static_cast<uint32_t>(length - WaveHeader::kCanonicalSize);
+    return h;
 }
 
 void WaveConverter::ConvertPcm() {
     // The copy takes everything from the data payload to the end of the file, trailing
     // chunks included; a player reading it finds the same end of the data.
     CheckOutputBytes(WaveHeader::kCanonicalSize + (source.GetLength() - header.dataStart));
+    copied_ = true;
+    expectedBytes_ = header.DataLength();
     header.WriteHeader(output);
-    std::vector<uint8_t> buffer(kReadUnit);
-    while (const size_t n = source.Read(buffer.data(), buffer.size()))
+    std::vector<uint8_t> buffer(ReadUnit());
+    while (const size_t n = source.Read(buffer.data(), buffer.size())) {
         output.Write(buffer.data(), n);
+        BlockWritten();
+    }
+    writtenBytes_ = output.GetPosition() - WaveHeader::kCanonicalSize;
 }
 
 void WaveConverter::ConvertWidePcm() {
     const bool isFloat = header.formatTag == FormatTag::IeeeFloat;
     const size_t width = (header.bitsPerSample + 7u) / 8;  // bytes per sample in the file
     BeginOutput(sourceLeft / width);
-    std::vector<uint8_t> in(kReadUnit * width);
+    std::vector<uint8_t> in(ReadUnit() * width);
     std::vector<int16_t> out(kReadUnit);
     while (const size_t n = ReadSource(in.data(), in.size())) {
         const size_t count = n / width;  // a partial sample at the end of the data is dropped
@@ -218,6 +302,7 @@ void WaveConverter::ConvertWidePcm() {
         else
             IntegerPcmToPcm16(in.data(), out.data(), count, width);
         WriteSamples(output, out.data(), count);
+        BlockWritten();
     }
     FinishHeader();
 }
@@ -232,11 +317,12 @@ void WaveConverter::ConvertMuLaw() {
 
 void WaveConverter::ConvertG711(void (*expand)(const uint8_t*, int16_t*, size_t)) {
     BeginOutput(sourceLeft);
-    std::vector<uint8_t> in(kReadUnit);
+    std::vector<uint8_t> in(ReadUnit());
     std::vector<int16_t> out(kReadUnit);
     while (const size_t n = ReadSource(in.data(), in.size())) {
         expand(in.data(), out.data(), n);
         WriteSamples(output, out.data(), n);
+        BlockWritten();
     }
     FinishHeader();
 }
@@ -254,6 +340,7 @@ void WaveConverter::ConvertImaAdpcm() {
         const uint32_t n = ImaSamplesPerBlock(channels, static_cast<uint32_t>(m));
         ImaBlockExpand(channels, in.data(), out.data(), n);
         WriteSamples(output, out.data(), static_cast<size_t>(n) * channels);
+        BlockWritten();
     }
     FinishHeader();
 }
@@ -274,12 +361,13 @@ void WaveConverter::ConvertMsAdpcm() {
         const uint32_t n = MsAdpcmSamplesPerBlock(channels, static_cast<uint32_t>(m));
         MsAdpcmBlockExpand(channels, coefficients, in.data(), out.data(), n, states);
         WriteSamples(output, out.data(), static_cast<size_t>(n) * channels);
+        BlockWritten();
     }
     FinishHeader();
 }
 
 void WaveConverter::ConvertOkiAdpcm() {
-    std::vector<uint8_t> in(kReadUnit);
+    std::vector<uint8_t> in(ReadUnit());
     std::vector<int16_t> out(3 * kReadUnit);
     OkiAdpcmDecoder decoder;
     // Formed in 64 bits so that no product wraps round to an accepted rate.
@@ -296,6 +384,7 @@ void WaveConverter::ConvertOkiAdpcm() {
     while (const size_t n = ReadSource(in.data(), in.size())) {
         const size_t k = decoder.Decode(in.data(), out.data(), n);
         WriteSamples(output, out.data(), k);
+        BlockWritten();
     }
     decoder.Close();
     FinishHeader();
@@ -321,6 +410,7 @@ void WaveConverter::ConvertGsm(bool raw) {
         if (got < want) break;
         decoder.DecodeFrame(frame, samples);
         WriteSamples(output, samples, 160);
+        BlockWritten();
         firstHalf = !firstHalf;
     }
     FinishHeader();

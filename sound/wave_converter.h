@@ -8,11 +8,19 @@
 #include "platform/file.h"
 #include "sound/wave_header.h"
 
+class ConversionProgress;
+
 class WaveConverter {
   public:
     // Opens both files and reads the source's header. Throws CFileException* or
     // CWaveDecoderException*.
-    WaveConverter(const std::string& sourcePath, const std::string& outputPath);
+    //
+    // With a progress, Convert writes the output's final header first (with the sizes it
+    // expects), publishes it and the data as it gets flushed to the file, every few tens of
+    // milliseconds of audio, and checks for a cancel request after every block, which ends it
+    // with a CMessageException*. It publishes no end: that is the caller's (see ConvertFile).
+    WaveConverter(const std::string& sourcePath, const std::string& outputPath,
+                  ConversionProgress* progress = nullptr);
     virtual ~WaveConverter();
     WaveConverter(const WaveConverter&) = delete;
     WaveConverter& operator=(const WaveConverter&) = delete;
@@ -23,6 +31,9 @@ class WaveConverter {
     void Convert();
 
     const WaveHeader& Header() const { return header; }
+    // The data bytes of the output, once Convert returned: those after the header (for a
+    // copied PCM file, the sound data only, not the chunks after it).
+    uint64_t DataBytes() const;
     bool IsRawGsm() const { return rawGsm; }
 
     // Reads the header of source (opened from sourcePath) as a conversion does: a raw GSM
@@ -65,10 +76,33 @@ class WaveConverter {
     // Every routine but ConvertPcm: the output header as 16-bit PCM with the current
     // channels and sample rate and the sizes of what was written, rewritten at offset 0.
     void FinishHeader();
+    // The header as 16-bit PCM with the current channels and sample rate, for an output of
+    // `length` bytes.
+    WaveHeader PcmHeader(uint64_t length) const;
+
+    // Source bytes per read of the byte-stream encodings.
+    size_t ReadUnit() const;
+    // After every block written; with a progress, see the constructor.
+    void BlockWritten() {
+        if (progress_) Advance();
+    }
+    void Advance();
+    // Flushes what was written and publishes it, the header first.
+    void Publish();
+    // After the output is closed: the header if not yet, and the final length.
+    void PublishEnd();
 
     CFile source;
     CFile output;
     WaveHeader header;
     bool rawGsm = false;
     uint64_t sourceLeft = 0;  // bytes of sound data not yet read
+
+    ConversionProgress* progress_ = nullptr;
+    bool copied_ = false;         // ConvertPcm: the header written is the source's, final
+    uint64_t expectedBytes_ = 0;  // data bytes the output should get
+    uint64_t writtenBytes_ = 0;   // data bytes written, once Convert is done
+    uint64_t publishStep_ = 0;    // data bytes between publications; 0 before the first block
+    uint64_t publishedBytes_ = 0;
+    bool headerPublished_ = false;
 };

@@ -13,6 +13,7 @@ void WaveConverter::ConvertG729() {
     while (ReadSource(frame, sizeof frame) == sizeof frame) {
         decoder.DecodeFrame(UnpackG729Frame(frame), samples);
         WriteSamples(output, samples, kG729FrameSamples);
+        BlockWritten();
     }
     FinishHeader();
 }
