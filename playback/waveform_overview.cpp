@@ -107,7 +107,7 @@ bool Scan(CFile& file, uint64_t frames, uint32_t channels, size_t n,
 }  // namespace
 
 WaveformOverview ComputeWaveformOverview(const std::string& path, const std::atomic<bool>* cancel,
-                                         size_t buckets) {
+                                         size_t buckets, uint64_t dataBytes) {
     WaveformOverview overview;
     const ExceptionPtr error = CatchException([&] {
         CFile file;
@@ -118,7 +118,8 @@ WaveformOverview ComputeWaveformOverview(const std::string& path, const std::ato
         if ((bytes != 1 && bytes != 2) || header.bitsPerSample % 8 != 0 || header.channels == 0) {
             return;
         }
-        const uint64_t frames = header.DataLength() / (bytes * header.channels);
+        const uint64_t length = dataBytes != 0 ? dataBytes : header.DataLength();
+        const uint64_t frames = length / (bytes * header.channels);
         const size_t n = static_cast<size_t>(std::min<uint64_t>(buckets, frames));
         if (n == 0) return;
         file.Seek(header.dataStart);

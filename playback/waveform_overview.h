@@ -26,7 +26,10 @@ struct WaveformOverview {
 // overview of at most `buckets` buckets. The result is empty when the file cannot be read,
 // its header does not read, its format is another, its data holds no whole frame, or cancel
 // became true while it ran (checked between reads). A read that ends early (the file shrank)
-// leaves the buckets it did not reach at 0.
+// leaves the buckets it did not reach at 0. dataBytes, when not 0, is the length of the data
+// instead of the header's: the buckets of a file still being written then keep the scale of
+// the whole, and those not written yet stay at 0.
 WaveformOverview ComputeWaveformOverview(const std::string& path,
                                          const std::atomic<bool>* cancel = nullptr,
-                                         size_t buckets = WaveformOverview::kBuckets);
+                                         size_t buckets = WaveformOverview::kBuckets,
+                                         uint64_t dataBytes = 0);

@@ -72,13 +72,6 @@ PlayerDialog::PlayerDialog(PlayerSession& session, QWidget* parent)
                        report.stopIcon ? BoxIcon::Stop : BoxIcon::Exclamation);
     });
     connect(&session_, &PlayerSession::DisplayChanged, this, &PlayerDialog::Refresh);
-    connect(&session_, &PlayerSession::BusyChanged, this, [](bool busy) {
-        if (busy) {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        } else {
-            QApplication::restoreOverrideCursor();
-        }
-    });
     connect(&session_, &PlayerSession::CloseRequested, this, [this] { done(0); });
     // Every input event passes eventFilter: the focus ring, the wheel over the volume and a
     // click on the time display are decided there. The frame sees mouse events first.

@@ -2,8 +2,10 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "platform/exception.h"
@@ -14,7 +16,7 @@
 #include "platform/wave_out.h"
 #include "playback/wave_player.h"
 #include "player/trace.h"
-#include "sound/convert_file.h"
+#include "sound/background_conversion.h"
 
 namespace {
 
@@ -99,9 +101,23 @@ PlayerSession::PlayerSession(QString tempPath, QObject* parent)
     volumePercent = ReadVolumePercent();
     display_.volume = QStringLiteral("%1%").arg(volumePercent);
     display_.speed = SpeedText(speedQuarters_);
+    growth_ = new QTimer(this);
+    growth_->setInterval(500);
+    connect(growth_, &QTimer::timeout, this, &PlayerSession::RecordingGrew);
 }
 
-PlayerSession::~PlayerSession() = default;
+// An open whose conversion runs but has not written the output's header yet.
+struct PlayerSession::PendingOpen {
+    QString path;
+    QString label;
+    std::string scratch;  // the output, beside tempPath until it becomes the recording
+    uint64_t id = 0;
+    std::unique_ptr<BackgroundConversion> conversion;
+};
+
+PlayerSession::~PlayerSession() {
+    Shutdown();
+}
 
 PlayerState PlayerSession::State() const {
     return player ? player->GetState() : Stopped;
@@ -121,6 +137,9 @@ void PlayerSession::Start(const QString& textToPlay) {
 
 void PlayerSession::Shutdown() {
     player.reset();
+    pending_.reset();
+    conversion_.reset();
+    growth_->stop();
 }
 
 void PlayerSession::HandOver(const QString& text) {
@@ -136,7 +155,78 @@ void PlayerSession::OpenSource(const QString& path, const QString& label) {
         player->Stop();
         player.reset();
     }
-    if (!ConvertIntoTempPath(path)) return;
+    // An open still waiting for its conversion to begin gives way to this one.
+    pending_.reset();
+    auto open = std::make_unique<PendingOpen>();
+    open->path = path;
+    open->label = label;
+    open->id = ++conversionsStarted_;
+    // Beside tempPath, in the private folder, under a name of this open's own.
+    open->scratch = LocalPath(tempPath) + ".part-" + std::to_string(open->id);
+    // The converting thread tells this thread; a call queued to a session that is gone is
+    // dropped by Qt, and the session's end waits for the thread.
+    const auto observer = [this, id = open->id](ConversionProgress::Event event) {
+        if (event == ConversionProgress::Event::kData) return;  // the engine follows the data
+        QMetaObject::invokeMethod(
+            this, [this, id] { OnConversionEvent(id); }, Qt::QueuedConnection);
+    };
+    if (ExceptionPtr error = CatchException([&] {
+            open->conversion =
+                std::make_unique<BackgroundConversion>(LocalPath(path), open->scratch, observer);
+        })) {
+        ReportError(error, path);
+        return;
+    }
+    pending_ = std::move(open);
+    // The header comes within milliseconds for a file on a local disk: waiting that long
+    // keeps the open in order with the input that follows it. A slower source goes on in the
+    // background and plays when its header arrives.
+    pending_->conversion->Progress()->WaitForHeader(std::chrono::milliseconds(kHeaderWaitMs));
+    TakePendingOpen();
+}
+
+void PlayerSession::TakePendingOpen() {
+    if (!pending_) return;
+    const std::shared_ptr<const ConversionProgress> progress = pending_->conversion->Progress();
+    if (progress->HasHeader()) {
+        std::unique_ptr<PendingOpen> open = std::move(pending_);
+        StartRecording(std::move(*open));
+        return;
+    }
+    if (!progress->Ended()) return;  // its header event will come
+    // It ended before any sound: the previous recording stays. The converter is gone before
+    // anything is reported: the message box runs an event loop in which another hand-over may
+    // start a conversion.
+    const QString path = pending_->path;
+    const bool failed = progress->State() == ConversionState::kFailed;
+    const QString message = QString::fromStdString(progress->Error());
+    pending_.reset();
+    if (failed) {
+        Trace(QStringLiteral("error ") + message);
+        if (reporter_) reporter_({message, path, false});
+    }
+}
+
+void PlayerSession::StartRecording(PendingOpen open) {
+    // The previous recording's conversion, if it still runs, is cancelled (and waited for).
+    growth_->stop();
+    conversion_.reset();
+    if (player) {
+        player->Stop();
+        player.reset();
+    }
+    // The converter keeps writing the same file under its new name.
+    if (std::rename(open.scratch.c_str(), LocalPath(tempPath).c_str()) != 0) {
+        open.conversion.reset();
+        ReportError(ExceptionPtr(new CMessageException("Cannot create a file in the temporary "
+                                                       "folder.")),
+                    open.path);
+        return;
+    }
+    conversion_ = std::move(open.conversion);
+    conversionId_ = open.id;
+    if (!conversion_->Progress()->Ended()) growth_->start();
+    const QString& path = open.path;
     sourcePath = path;
     durationMs_ = 0;  // known once it plays
     ++openCount_;
@@ -146,24 +236,36 @@ void PlayerSession::OpenSource(const QString& path, const QString& label) {
     closePending_ = false;  // a new recording plays to its own end
     // The name line changes only with the recording, so it always names what Play plays; a
     // newer open during an error box of this one keeps its own name.
-    SetFileName(label.isEmpty() ? sourceName : FileNameForDisplay(label));
+    SetFileName(open.label.isEmpty() ? sourceName : FileNameForDisplay(open.label));
     Play();
     emit RecordingChanged();
+    OnConversionEvent(conversionId_);  // it may have ended already
 }
 
-bool PlayerSession::ConvertIntoTempPath(const QString& path) {
-    // The recording is replaced only when the whole conversion succeeded, so a failed open
-    // keeps the previous one playable. The converter is gone before anything is reported: the
-    // message box runs an event loop in which another hand-over may start a conversion.
-    emit BusyChanged(true);
-    ExceptionPtr error = CatchException([&] {
-        // The recording lives only as long as this player: not worth waiting for the disk.
-        ConvertReplacing(LocalPath(path), LocalPath(tempPath), Flush::kNever);
-    });
-    emit BusyChanged(false);
-    if (!error) return true;
-    ReportError(error, path);
-    return false;
+void PlayerSession::OnConversionEvent(uint64_t id) {
+    if (pending_ && pending_->id == id) {
+        TakePendingOpen();
+        return;
+    }
+    if (!conversion_ || id != conversionId_) return;  // an earlier one's, already gone
+    const std::shared_ptr<const ConversionProgress> progress = conversion_->Progress();
+    if (!progress->Ended()) return;
+    // Done: the engine keeps the progress, which tells it where the data ends.
+    growth_->stop();
+    const bool failed = progress->State() == ConversionState::kFailed;
+    const QString message = QString::fromStdString(progress->Error());
+    conversion_.reset();
+    if (player) durationMs_ = player->GetDuration();
+    emit RecordingGrew();
+    if (failed) {
+        // What was decoded keeps playing; the error is told once.
+        Trace(QStringLiteral("error ") + message);
+        if (reporter_) reporter_({message, sourcePath, false});
+    }
+}
+
+uint64_t PlayerSession::RecordingDataBytes() const {
+    return conversion_ ? conversion_->Progress()->DataBytes() : 0;
 }
 
 void PlayerSession::Play() {
@@ -177,8 +279,12 @@ void PlayerSession::Play() {
     player.reset();
     lastShownSecond = -1;
     std::unique_ptr<WavePlayer> created;
-    if (ExceptionPtr error =
-            CatchException([&] { created = std::make_unique<WavePlayer>(LocalPath(tempPath)); })) {
+    if (ExceptionPtr error = CatchException([&] {
+            // While its conversion runs, the engine reads only what was decoded.
+            created = conversion_ ? std::make_unique<WavePlayer>(LocalPath(tempPath),
+                                                                 conversion_->Progress())
+                                  : std::make_unique<WavePlayer>(LocalPath(tempPath));
+        })) {
         ReportError(error, sourcePath);
         return;
     }

@@ -14,6 +14,8 @@
 #include "platform/exception.h"
 #include "playback/player_state.h"
 
+class BackgroundConversion;
+class QTimer;
 class WavePlayer;
 
 class PlayerSession : public QObject {
@@ -73,9 +75,21 @@ class PlayerSession : public QObject {
     void Start(const QString& textToPlay);
     // The program ends: silence at once, without touching the displays.
     void Shutdown();
-    // Converts path into tempPath and plays it; shows label instead of the file's name when
-    // one is given. On an error the previous recording stays, and so does the name line.
+    // Converts path into tempPath on a worker thread and plays it while it is decoded; shows
+    // label instead of the file's name when one is given. Returns once the conversion has
+    // begun (the output's header is written: a few milliseconds for a local file), or after
+    // kHeaderWaitMs at most, when the open goes on in the background. On an error before any
+    // sound the previous recording stays, and so does the name line; an error later is
+    // reported once and what was decoded keeps playing. A newer open cancels the conversion
+    // of one that has not begun, and, once it has begun itself, the previous recording's.
     void OpenSource(const QString& path, const QString& label = QString());
+    // Data bytes of the recording in tempPath: the length expected while it is still being
+    // decoded, its final length once done; 0 when nothing is open.
+    uint64_t RecordingDataBytes() const;
+    // True while the recording's conversion runs.
+    bool Converting() const { return conversion_ != nullptr; }
+
+    static constexpr int kHeaderWaitMs = 40;
     // The launcher's text: stops what plays and opens the text's path under its label.
     void HandOver(const QString& text);
 
@@ -143,13 +157,19 @@ class PlayerSession : public QObject {
     // An open replaced the recording in tempPath; sent once its playback has started, so
     // whoever reads the new file then never holds up its first sound.
     void RecordingChanged();
-    // A conversion runs on this thread: the window shows the busy cursor meanwhile.
-    void BusyChanged(bool busy);
+    // More of the recording was decoded (twice a second while it converts, and at its end).
+    void RecordingGrew();
     // Close On Finish: the recording ended and no dialog is open.
     void CloseRequested();
 
   private:
-    bool ConvertIntoTempPath(const QString& path);
+    struct PendingOpen;
+    // Takes the pending open once its conversion has begun or ended; nothing before.
+    void TakePendingOpen();
+    // The pending open's conversion has begun: its output becomes the recording and plays.
+    void StartRecording(PendingOpen open);
+    // Something happened to conversion number id (on this thread, after its event).
+    void OnConversionEvent(uint64_t id);
     void StartPlayer();
     void ReportError(const ExceptionPtr& error, const QString& detail, bool stopIcon = false);
     void SetFileName(const QString& text);
@@ -168,6 +188,12 @@ class PlayerSession : public QObject {
 
     QString tempPath;
     Reporter reporter_;
+    std::unique_ptr<PendingOpen> pending_;  // an open whose conversion has not begun yet
+    // The conversion writing the recording in tempPath while it runs, and its number.
+    std::unique_ptr<BackgroundConversion> conversion_;
+    uint64_t conversionId_ = 0;
+    uint64_t conversionsStarted_ = 0;
+    QTimer* growth_ = nullptr;  // RecordingGrew while the conversion runs
     std::unique_ptr<WavePlayer> player;
     QString sourcePath;
     QString sourceName;

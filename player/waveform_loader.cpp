@@ -17,14 +17,24 @@ void WaveformLoader::Cancel() {
     if (worker.joinable()) worker.join();
 }
 
-void WaveformLoader::Load(const QString& path) {
-    Cancel();
-    const uint64_t job = ++generation;
+void WaveformLoader::Load(const QString& path, uint64_t dataBytes) {
     overview = {};
     emit OverviewChanged();
+    Start(path, dataBytes);
+}
+
+void WaveformLoader::Refresh(const QString& path, uint64_t dataBytes) {
+    Start(path, dataBytes);
+}
+
+void WaveformLoader::Start(const QString& path, uint64_t dataBytes) {
+    Cancel();
+    const uint64_t job = ++generation;
     cancel = std::make_shared<std::atomic<bool>>(false);
-    auto work = [this, job, flag = cancel, file = QFile::encodeName(path).toStdString()] {
-        auto result = std::make_shared<WaveformOverview>(ComputeWaveformOverview(file, flag.get()));
+    auto work = [this, job, dataBytes, flag = cancel,
+                 file = QFile::encodeName(path).toStdString()] {
+        auto result = std::make_shared<WaveformOverview>(
+            ComputeWaveformOverview(file, flag.get(), WaveformOverview::kBuckets, dataBytes));
         if (flag->load()) return;
         // Queued to this object's thread; the destructor joins this thread first, so the
         // object is alive while the call is posted, and its pending calls die with it.

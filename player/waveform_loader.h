@@ -21,7 +21,11 @@ class WaveformLoader : public QObject {
     ~WaveformLoader() override;
 
     // Forgets the current overview and starts computing the one of the PCM file at path.
-    void Load(const QString& path);
+    // dataBytes: see ComputeWaveformOverview.
+    void Load(const QString& path, uint64_t dataBytes = 0);
+    // Computes the overview of the same file again, now that more of it was written; the
+    // current overview stays shown until the new one is there.
+    void Refresh(const QString& path, uint64_t dataBytes);
     // Empty until the computation of the last Load has finished (and when it failed).
     const WaveformOverview& Overview() const { return overview; }
 
@@ -30,6 +34,7 @@ class WaveformLoader : public QObject {
 
   private:
     void Cancel();
+    void Start(const QString& path, uint64_t dataBytes);
     void Deliver(uint64_t job, const std::shared_ptr<WaveformOverview>& result);
 
     WaveformOverview overview;

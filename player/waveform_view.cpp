@@ -34,9 +34,13 @@ WaveformView::WaveformView(PlayerSession& session, QWidget* parent)
 
     connect(&loader, &WaveformLoader::OverviewChanged, this, &WaveformView::OverviewChanged);
     connect(&session, &PlayerSession::RecordingChanged, this, [this] {
-        loader.Load(this->session.TempPath());
+        loader.Load(this->session.TempPath(), this->session.RecordingDataBytes());
         clock.Jump(this->session.PositionMs(), elapsed.elapsed());
         OnDisplayChanged();
+    });
+    // The panel fills in as the recording is decoded.
+    connect(&session, &PlayerSession::RecordingGrew, this, [this] {
+        loader.Refresh(this->session.TempPath(), this->session.RecordingDataBytes());
     });
     connect(&session, &PlayerSession::DisplayChanged, this, &WaveformView::OnDisplayChanged);
     connect(&session, &PlayerSession::Seeked, this, [this](uint32_t ms) {

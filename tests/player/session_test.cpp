@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <iterator>
 
 #include "platform/qt/settings.h"
 #include "platform/wave_out.h"
@@ -310,6 +313,37 @@ TEST_F(SessionTest, SaveAsProposesTheNameBeforeTheLastDotAndGuardsThePlayersFile
     session->SetReporter(nullptr);  // no window to tell: the refusal goes unsaid
     session->SaveCopy(Q(source), session->TempPath());
     EXPECT_EQ(testutil::ReadFile(TempPath().toStdString()), pcm);
+}
+
+// A long message plays at once: the open returns while it is still being decoded, with its
+// whole length known, and a seek past the decoded part lands where it was asked to.
+TEST_F(SessionTest, ALongMessagePlaysWhileItIsDecoded) {
+    const std::string gsm = dir.File("long-gsm.wav");
+    ASSERT_EQ(std::system(("sox -n -r 8000 -c 1 -e gsm-full-rate " + gsm +
+                           " synth 1800 sine 300 vol 0.2 2>/dev/null")
+                              .c_str()),
+              0);
+    session->OpenSource(Q(gsm));
+    ASSERT_TRUE(reports.empty());
+    EXPECT_TRUE(session->Converting());
+    EXPECT_EQ(session->State(), Playing);
+    EXPECT_EQ(session->DurationMs(), 1800000u);
+    session->Seek(1790000);
+    EXPECT_EQ(session->PositionMs(), 1790000u);
+    ASSERT_TRUE(WaitUntil([&] { return !session->Converting(); }, 60000));
+    EXPECT_GE(session->PositionMs(), 1790000u);
+    EXPECT_EQ(session->State(), Playing);
+    EXPECT_TRUE(reports.empty());
+
+    // A newer open while one converts: the earlier conversion goes, with its file.
+    session->OpenSource(Q(gsm));
+    ASSERT_TRUE(session->Converting());
+    session->OpenSource(Q(MakeWave("short.wav", 500)));
+    EXPECT_FALSE(session->Converting());
+    EXPECT_EQ(session->SourceName(), "short.wav");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "private"),
+                            std::filesystem::directory_iterator()),
+              1);  // the recording alone
 }
 
 }  // namespace
