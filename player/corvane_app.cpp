@@ -119,6 +119,7 @@ int CorvaneApp::Run() {
 
     PlayerSession session(tempPath);
     PlayerDialog dialog(session);
+    TraceEventLoopStalls(&dialog);
     window = &dialog;
     // A request to end (logout, kill, the desktop's Quit) closes the window as its close box
     // does; boxes and dialogs open over it end with it.

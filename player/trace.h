@@ -10,14 +10,25 @@
 //                    OK had been pressed, so that nothing waits for a click
 //   nolisten <message>  the hand-over socket could not be opened; <message> is the line
 //                    the player also writes on stderr after "corvane: "
+//   stall <ms>       the window's thread did not run its event loop for <ms> milliseconds,
+//                    the longest so far (over kStallReportMs only)
 // A backslash in a text is written as "\\" and a line end as "\n", so every event is one
 // line. Without the variable nothing is written and the player behaves exactly as usual.
 #pragma once
 
 #include <QString>
 
+class QObject;
+
 // True when CORVANE_TRACE names a file (read once, at the first call).
 bool TraceEnabled();
 
 // Appends event as one line to the trace file; does nothing when tracing is off.
 void Trace(const QString& event);
+
+// Stalls of the event loop shorter than this are not traced.
+inline constexpr int kStallReportMs = 50;
+
+// While tracing: watches the event loop of parent's thread for as long as parent lives and
+// traces each new longest stall.
+void TraceEventLoopStalls(QObject* parent);
