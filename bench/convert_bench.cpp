@@ -12,7 +12,8 @@ namespace {
 
 void Convert(benchmark::State& state, const std::string& name) {
     const std::string source = std::string(CORVANE_SAMPLES) + "/" + name;
-    const std::string output = (std::filesystem::temp_directory_path() / "corvane-bench-out.wav").string();
+    const std::string output =
+        (std::filesystem::temp_directory_path() / "corvane-bench-out.wav").string();
     double audioSeconds = 0;
     for (auto _ : state) {
         try {
@@ -26,8 +27,8 @@ void Convert(benchmark::State& state, const std::string& name) {
             break;
         }
     }
-    state.counters["x_realtime"] =
-        benchmark::Counter(audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] = benchmark::Counter(
+        audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     std::filesystem::remove(output);
 }
 
