@@ -23,7 +23,7 @@ class WaveformLoader : public QObject {
     // Forgets the current overview and starts computing the one of the PCM file at path.
     void Load(const QString& path);
     // Empty until the computation of the last Load has finished (and when it failed).
-    const WaveformOverview& Overview() const { return overview; }
+    const WaveformOverview& Overview() const { return overview_; }
 
   signals:
     void OverviewChanged();
@@ -32,8 +32,8 @@ class WaveformLoader : public QObject {
     void Cancel();
     void Deliver(uint64_t job, const std::shared_ptr<WaveformOverview>& result);
 
-    WaveformOverview overview;
-    uint64_t generation = 0;  // the number of the latest Load
-    std::shared_ptr<std::atomic<bool>> cancel;
-    std::thread worker;
+    WaveformOverview overview_;
+    uint64_t generation_ = 0;  // the number of the latest Load
+    std::shared_ptr<std::atomic<bool>> cancel_;
+    std::thread worker_;
 };
