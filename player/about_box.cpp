@@ -25,25 +25,25 @@ CAboutBox::CAboutBox(QWidget* parent) : QDialog(parent) {
         label->setTextFormat(Qt::PlainText);
         return label;
     };
-    title = plain(QStringLiteral("Corvane"));
-    platform = plain(PlatformText());
+    title_ = plain(QStringLiteral("Corvane"));
+    platform_ = plain(PlatformText());
     QLabel* version = plain(QStringLiteral("Version " CORVANE_VERSION));
     QLabel* notice = plain(QStringLiteral("\u00A9 2026 The Corvane developers. MIT licence."));
     notice->setAlignment(Qt::AlignHCenter);
 
-    QFont fontA = title->font();
+    QFont fontA = title_->font();
     fontA.setPixelSize(18);
     fontA.setWeight(QFont::Bold);
     fontA.setStyleStrategy(QFont::PreferAntialias);
     QFont fontB = fontA;
     fontB.setPixelSize(12);
-    title->setFont(fontA);
-    platform->setFont(fontB);
+    title_->setFont(fontA);
+    platform_->setFont(fontB);
 
     auto* grid = new QGridLayout;
     grid->addWidget(logo, 0, 0, 3, 1, Qt::AlignTop);
-    grid->addWidget(title, 0, 1);
-    grid->addWidget(platform, 1, 1);
+    grid->addWidget(title_, 0, 1);
+    grid->addWidget(platform_, 1, 1);
     grid->addWidget(version, 2, 1, Qt::AlignTop);
     grid->setColumnStretch(1, 1);
     grid->setHorizontalSpacing(12);

@@ -15,6 +15,6 @@ class CAboutBox : public QDialog {
     static QString PlatformText();
 
   private:
-    QLabel* title = nullptr;     // "Corvane", 18-pixel bold
-    QLabel* platform = nullptr;  // the platform line, 12-pixel bold
+    QLabel* title_ = nullptr;     // "Corvane", 18-pixel bold
+    QLabel* platform_ = nullptr;  // the platform line, 12-pixel bold
 };

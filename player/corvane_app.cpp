@@ -42,7 +42,7 @@ QString LockFilePath() {
 }  // namespace
 
 CorvaneApp::CorvaneApp(QString textToPlay, bool fullScreen)
-    : textToPlay(std::move(textToPlay)), fullScreen(fullScreen) {}
+    : textToPlay_(std::move(textToPlay)), fullScreen_(fullScreen) {}
 
 QString CorvaneApp::ParseCommandLine(int argc, const char* const* argv, bool* fullScreen) {
     *fullScreen = argc > 1 && QLatin1String(argv[1]) == QLatin1String("--fullscreen");
@@ -72,7 +72,7 @@ bool CorvaneApp::ReachRunningPlayer(const QString& text, QLockFile& lock) {
 int CorvaneApp::Run() {
     // The running player works in a folder of its own, and Save As and the window need the
     // real file: a relative path means one in our working directory.
-    const QString text = TextToPlayWithAbsolutePath(textToPlay, CurrentDirectoryName());
+    const QString text = TextToPlayWithAbsolutePath(textToPlay_, CurrentDirectoryName());
 
     QLockFile lock(LockFilePath());
     lock.setStaleLockTime(0);  // a lock is stale only when its process is gone
@@ -135,8 +135,8 @@ int CorvaneApp::Run() {
     }
 
     dialog.SetStartPath(text);
-    dialog.SetFullScreen(fullScreen);
-    if (fullScreen) {
+    dialog.SetFullScreen(fullScreen_);
+    if (fullScreen_) {
         dialog.showFullScreen();
     } else {
         dialog.show();

@@ -28,6 +28,6 @@ class CorvaneApp {
     // window to the front. Returns false when this program has to be the player after all.
     static bool ReachRunningPlayer(const QString& text, QLockFile& lock);
 
-    QString textToPlay;
-    bool fullScreen;
+    QString textToPlay_;
+    bool fullScreen_;
 };

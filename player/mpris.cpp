@@ -198,14 +198,14 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
 };
 
 MprisService::MprisService(PlayerSession& session, Window window, QDBusConnection bus)
-    : bus(std::move(bus)) {
+    : bus_(std::move(bus)) {
     new MprisRootAdaptor(this, std::move(window));
-    player = new MprisPlayerAdaptor(this, session);
-    sentProperties = player->WatchedProperties();
-    changeTimer.setSingleShot(true);
-    changeTimer.setInterval(0);
-    connect(&changeTimer, &QTimer::timeout, this, &MprisService::SendChangedProperties);
-    connect(&session, &PlayerSession::DisplayChanged, &changeTimer, qOverload<>(&QTimer::start));
+    player_ = new MprisPlayerAdaptor(this, session);
+    sentProperties_ = player_->WatchedProperties();
+    changeTimer_.setSingleShot(true);
+    changeTimer_.setInterval(0);
+    connect(&changeTimer_, &QTimer::timeout, this, &MprisService::SendChangedProperties);
+    connect(&session, &PlayerSession::DisplayChanged, &changeTimer_, qOverload<>(&QTimer::start));
 }
 
 std::unique_ptr<MprisService> MprisService::Register(PlayerSession& session, Window window,
@@ -217,23 +217,23 @@ std::unique_ptr<MprisService> MprisService::Register(PlayerSession& session, Win
         !bus.registerService(kServiceName)) {
         return nullptr;
     }
-    service->named = true;
+    service->named_ = true;
     return service;
 }
 
 MprisService::~MprisService() {
-    if (named) bus.unregisterService(kServiceName);
-    bus.unregisterObject(kObjectPath);
+    if (named_) bus_.unregisterService(kServiceName);
+    bus_.unregisterObject(kObjectPath);
 }
 
 void MprisService::SendChangedProperties() {
-    const QVariantMap now = player->WatchedProperties();
+    const QVariantMap now = player_->WatchedProperties();
     QVariantMap changed;
     for (auto it = now.cbegin(); it != now.cend(); ++it) {
-        if (sentProperties.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
+        if (sentProperties_.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
     }
     if (changed.isEmpty()) return;
-    sentProperties = now;
+    sentProperties_ = now;
     const QMetaObject& adaptor = MprisPlayerAdaptor::staticMetaObject;
     const QString interfaceName =
         QLatin1String(adaptor.classInfo(adaptor.indexOfClassInfo("D-Bus Interface")).value());
@@ -241,7 +241,7 @@ void MprisService::SendChangedProperties() {
         QDBusMessage::createSignal(kObjectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                                    QStringLiteral("PropertiesChanged"));
     message << interfaceName << changed << QStringList();
-    bus.send(message);
+    bus_.send(message);
 }
 
 #include "mpris.moc"

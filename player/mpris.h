@@ -36,11 +36,11 @@ class MprisService : public QObject {
     // last time.
     void SendChangedProperties();
 
-    QDBusConnection bus;
-    MprisPlayerAdaptor* player = nullptr;  // a child
-    QVariantMap sentProperties;
+    QDBusConnection bus_;
+    MprisPlayerAdaptor* player_ = nullptr;  // a child
+    QVariantMap sentProperties_;
     // Sends the changes once the event loop runs again: the steps of one command (the stop
     // before an open, say) reach the bus as their end state.
-    QTimer changeTimer;
-    bool named = false;  // the bus name is ours
+    QTimer changeTimer_;
+    bool named_ = false;  // the bus name is ours
 };

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 void PlayheadClock::Jump(uint32_t ms, int64_t nowMs) {
-    shown = reported = anchor = ms;
-    anchorTime = nowMs;
+    shown_ = reported_ = anchor_ = ms;
+    anchorTime_ = nowMs;
 }
 
 uint32_t PlayheadClock::Update(uint32_t reportedMs, PlayerState state, double speed,
@@ -12,20 +12,20 @@ uint32_t PlayheadClock::Update(uint32_t reportedMs, PlayerState state, double sp
     const bool playing = state == Playing;
     if (state == Stopped) {
         Jump(reportedMs, nowMs);
-    } else if (reportedMs != reported) {
-        shown = reportedMs < reported ? reportedMs : std::max<int64_t>(shown, reportedMs);
-        reported = reportedMs;
-        anchor = shown;
-        anchorTime = nowMs;
-    } else if (playing && !wasPlaying) {
-        anchor = shown;  // resumed: run on from where the pause held it
-        anchorTime = nowMs;
+    } else if (reportedMs != reported_) {
+        shown_ = reportedMs < reported_ ? reportedMs : std::max<int64_t>(shown_, reportedMs);
+        reported_ = reportedMs;
+        anchor_ = shown_;
+        anchorTime_ = nowMs;
+    } else if (playing && !wasPlaying_) {
+        anchor_ = shown_;  // resumed: run on from where the pause held it
+        anchorTime_ = nowMs;
     }
-    wasPlaying = playing;
+    wasPlaying_ = playing;
     if (playing) {
-        const auto run = static_cast<int64_t>(static_cast<double>(nowMs - anchorTime) * speed);
-        const int64_t limit = std::min<int64_t>(reported + kEngineBufferMs, durationMs);
-        shown = std::max(shown, std::min(anchor + run, limit));
+        const auto run = static_cast<int64_t>(static_cast<double>(nowMs - anchorTime_) * speed);
+        const int64_t limit = std::min<int64_t>(reported_ + kEngineBufferMs, durationMs);
+        shown_ = std::max(shown_, std::min(anchor_ + run, limit));
     }
     return Position();
 }

@@ -12,13 +12,13 @@ WaveformLoader::~WaveformLoader() {
 }
 
 void WaveformLoader::Cancel() {
-    if (cancel) cancel->store(true);
+    if (cancel_) cancel_->store(true);
     // The computation looks at the flag between reads of 1 MiB: the wait is short.
-    if (worker.joinable()) worker.join();
+    if (worker_.joinable()) worker_.join();
 }
 
 void WaveformLoader::Load(const QString& path, uint64_t dataBytes) {
-    overview = {};
+    overview_ = {};
     emit OverviewChanged();
     Start(path, dataBytes);
 }
@@ -29,9 +29,9 @@ void WaveformLoader::Refresh(const QString& path, uint64_t dataBytes) {
 
 void WaveformLoader::Start(const QString& path, uint64_t dataBytes) {
     Cancel();
-    const uint64_t job = ++generation;
-    cancel = std::make_shared<std::atomic<bool>>(false);
-    auto work = [this, job, dataBytes, flag = cancel,
+    const uint64_t job = ++generation_;
+    cancel_ = std::make_shared<std::atomic<bool>>(false);
+    auto work = [this, job, dataBytes, flag = cancel_,
                  file = QFile::encodeName(path).toStdString()] {
         auto result = std::make_shared<WaveformOverview>(
             ComputeWaveformOverview(file, flag.get(), WaveformOverview::kBuckets, dataBytes));
@@ -42,11 +42,11 @@ void WaveformLoader::Start(const QString& path, uint64_t dataBytes) {
             this, [this, job, result] { Deliver(job, result); }, Qt::QueuedConnection);
     };
     // Without a thread (the system has none to give) the panel stays empty.
-    CatchException([&] { worker = std::thread(std::move(work)); });
+    CatchException([&] { worker_ = std::thread(std::move(work)); });
 }
 
 void WaveformLoader::Deliver(uint64_t job, const std::shared_ptr<WaveformOverview>& result) {
-    if (job != generation) return;  // a newer recording was opened meanwhile
-    overview = std::move(*result);
+    if (job != generation_) return;  // a newer recording was opened meanwhile
+    overview_ = std::move(*result);
     emit OverviewChanged();
 }

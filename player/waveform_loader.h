@@ -27,7 +27,7 @@ class WaveformLoader : public QObject {
     // current overview stays shown until the new one is there.
     void Refresh(const QString& path, uint64_t dataBytes);
     // Empty until the computation of the last Load has finished (and when it failed).
-    const WaveformOverview& Overview() const { return overview; }
+    const WaveformOverview& Overview() const { return overview_; }
 
   signals:
     void OverviewChanged();
@@ -37,8 +37,8 @@ class WaveformLoader : public QObject {
     void Start(const QString& path, uint64_t dataBytes);
     void Deliver(uint64_t job, const std::shared_ptr<WaveformOverview>& result);
 
-    WaveformOverview overview;
-    uint64_t generation = 0;  // the number of the latest Load
-    std::shared_ptr<std::atomic<bool>> cancel;
-    std::thread worker;
+    WaveformOverview overview_;
+    uint64_t generation_ = 0;  // the number of the latest Load
+    std::shared_ptr<std::atomic<bool>> cancel_;
+    std::thread worker_;
 };
