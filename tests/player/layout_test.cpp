@@ -178,7 +178,11 @@ TEST_F(LayoutTest, WindowLooksLikeTheReferencePicture) {
     window->resize(240, 320);
     Start(Q(MakeWave("ignored.wav", 65400)) + "<cvnm:Message from Ann>");
     auto* waveform = window->findChild<WaveformView*>("waveform");
-    ASSERT_TRUE(WaitUntil([&] { return !waveform->Overview().Empty(); }));
+    // The panel fills in as the recording is decoded, up to its end.
+    ASSERT_TRUE(WaitUntil([&] {
+        return !session->Converting() && !waveform->Overview().Empty() &&
+               waveform->Overview().high.back() != 0;
+    }));
     Click("stop");
     const QImage grabbed = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
     grabbed.save(QDir::tempPath() + "/corvane_window_grab.png");  // at the screen's scale
