@@ -69,8 +69,8 @@ void WavePlayer::Play() {
     stopRequested = false;
     finished = false;
     if (WaveOut::GetNumDevs() == 0) throw new CWaveIOException(CannotOpenSoundDevice);
-    WaveOutOpened opened = WaveOut::Open(Format(),
-                                         [this](WaveBuffer& done) { WaveOutCallback(done); });
+    WaveOutOpened opened =
+        WaveOut::Open(Format(), [this](WaveBuffer& done) { WaveOutCallback(done); });
     if (!opened.device) throw new CWaveIOException(CannotOpenSoundDevice);
     // Completions of the previous device's final reset arrive after its threads ended;
     // they must not let the new threads take back buffers the new device still holds.
