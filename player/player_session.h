@@ -83,8 +83,9 @@ class PlayerSession : public QObject {
     // reported once and what was decoded keeps playing. A newer open cancels the conversion
     // of one that has not begun, and, once it has begun itself, the previous recording's.
     void OpenSource(const QString& path, const QString& label = QString());
-    // Data bytes of the recording in tempPath: the length expected while it is still being
-    // decoded, its final length once done; 0 when nothing is open.
+    // Data bytes of the recording in tempPath while it is still being decoded (the length
+    // expected, or the final one at its end); 0 when no conversion runs, where the file's own
+    // header tells the length.
     uint64_t RecordingDataBytes() const;
     // True while the recording's conversion runs.
     bool Converting() const { return conversion_ != nullptr; }
