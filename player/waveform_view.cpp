@@ -20,109 +20,108 @@ constexpr int kQuietPeak = 512;
 }  // namespace
 
 WaveformView::WaveformView(PlayerSession& session, QWidget* parent)
-    : QWidget(parent), session(session) {
+    : QWidget(parent), session_(session) {
     setObjectName(QStringLiteral("waveform"));
     setAccessibleName(tr("Waveform"));
     setToolTip(tr("Click or drag to move in the message"));
     setCursor(Qt::PointingHandCursor);
-    elapsed.start();
-    animation.setInterval(kAnimationMs);
-    connect(&animation, &QTimer::timeout, this, &WaveformView::Advance);
-    seekThrottle.setSingleShot(true);
-    seekThrottle.setInterval(kSeekIntervalMs);
-    connect(&seekThrottle, &QTimer::timeout, this, &WaveformView::SeekPending);
+    elapsed_.start();
+    animation_.setInterval(kAnimationMs);
+    connect(&animation_, &QTimer::timeout, this, &WaveformView::Advance);
+    seekThrottle_.setSingleShot(true);
+    seekThrottle_.setInterval(kSeekIntervalMs);
+    connect(&seekThrottle_, &QTimer::timeout, this, &WaveformView::SeekPending);
 
-    connect(&loader, &WaveformLoader::OverviewChanged, this, &WaveformView::OverviewChanged);
+    connect(&loader_, &WaveformLoader::OverviewChanged, this, &WaveformView::OverviewChanged);
     connect(&session, &PlayerSession::RecordingChanged, this, [this] {
-        loader.Load(this->session.TempPath(), this->session.RecordingDataBytes());
-        clock.Jump(this->session.PositionMs(), elapsed.elapsed());
+        loader_.Load(session_.TempPath(), session_.RecordingDataBytes());
+        clock_.Jump(session_.PositionMs(), elapsed_.elapsed());
         OnDisplayChanged();
     });
     // The panel fills in as the recording is decoded.
-    connect(&session, &PlayerSession::RecordingGrew, this, [this] {
-        loader.Refresh(this->session.TempPath(), this->session.RecordingDataBytes());
-    });
+    connect(&session, &PlayerSession::RecordingGrew, this,
+            [this] { loader_.Refresh(session_.TempPath(), session_.RecordingDataBytes()); });
     connect(&session, &PlayerSession::DisplayChanged, this, &WaveformView::OnDisplayChanged);
     connect(&session, &PlayerSession::Seeked, this, [this](uint32_t ms) {
-        clock.Jump(ms, elapsed.elapsed());
+        clock_.Jump(ms, elapsed_.elapsed());
         update();
     });
 }
 
 void WaveformView::SetSkinScale(int scale) {
-    skinScale = scale;
+    skinScale_ = scale;
     update();
 }
 
 void WaveformView::OverviewChanged() {
-    const WaveformOverview& o = loader.Overview();
-    peak = 0;
+    const WaveformOverview& o = loader_.Overview();
+    peak_ = 0;
     for (size_t b = 0; b < o.Buckets(); ++b) {
-        peak = std::max({peak, -static_cast<int>(o.low[b]), static_cast<int>(o.high[b])});
+        peak_ = std::max({peak_, -static_cast<int>(o.low[b]), static_cast<int>(o.high[b])});
     }
     update();
 }
 
 void WaveformView::OnDisplayChanged() {
-    if (session.State() == Playing) {
-        if (!animation.isActive()) animation.start();
+    if (session_.State() == Playing) {
+        if (!animation_.isActive()) animation_.start();
     } else {
-        animation.stop();
+        animation_.stop();
     }
     Advance();
 }
 
 void WaveformView::Advance() {
     const double before = HeadX();
-    clock.Update(session.PositionMs(), session.State(), session.Speed(), session.DurationMs(),
-                 elapsed.elapsed());
-    if (session.DurationMs() != shownDuration) {
-        shownDuration = session.DurationMs();
+    clock_.Update(session_.PositionMs(), session_.State(), session_.Speed(), session_.DurationMs(),
+                  elapsed_.elapsed());
+    if (session_.DurationMs() != shownDuration_) {
+        shownDuration_ = session_.DurationMs();
         update();
         return;
     }
     // Only the stretch the playhead crossed changes.
     const double after = HeadX();
     if (after == before) return;
-    const int margin = skin::kPlayheadWidth * skinScale + 1;
+    const int margin = skin::kPlayheadWidth * skinScale_ + 1;
     const auto left = static_cast<int>(std::floor(std::min(before, after))) - margin;
     const auto right = static_cast<int>(std::ceil(std::max(before, after))) + margin;
     update(QRect(left, 0, right - left, height()));
 }
 
 double WaveformView::HeadX() const {
-    const uint32_t duration = session.DurationMs();
+    const uint32_t duration = session_.DurationMs();
     if (duration == 0) return -1;
-    return static_cast<double>(std::min(clock.Position(), duration)) * width() / duration;
+    return static_cast<double>(std::min(clock_.Position(), duration)) * width() / duration;
 }
 
 uint32_t WaveformView::MsAt(double x) const {
     if (width() <= 0) return 0;
     const double share = std::clamp(x / width(), 0.0, 1.0);
-    return static_cast<uint32_t>(std::llround(share * session.DurationMs()));
+    return static_cast<uint32_t>(std::llround(share * session_.DurationMs()));
 }
 
 void WaveformView::SeekAt(double x) {
-    dragTarget = MsAt(x);
-    if (seekThrottle.isActive()) {
-        seekPending = true;
+    dragTarget_ = MsAt(x);
+    if (seekThrottle_.isActive()) {
+        seekPending_ = true;
         return;
     }
-    session.Seek(dragTarget);
-    seekThrottle.start();
+    session_.Seek(dragTarget_);
+    seekThrottle_.start();
 }
 
 void WaveformView::SeekPending() {
-    if (!seekPending) return;
-    seekPending = false;
-    session.Seek(dragTarget);
-    seekThrottle.start();
+    if (!seekPending_) return;
+    seekPending_ = false;
+    session_.Seek(dragTarget_);
+    seekThrottle_.start();
 }
 
 void WaveformView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    seekThrottle.stop();
-    seekPending = false;
+    seekThrottle_.stop();
+    seekPending_ = false;
     SeekAt(event->position().x());
 }
 
@@ -133,7 +132,7 @@ void WaveformView::mouseMoveEvent(QMouseEvent* event) {
 void WaveformView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     SeekPending();  // the drag ends where the pointer was let go
-    seekThrottle.stop();
+    seekThrottle_.stop();
 }
 
 void WaveformView::paintEvent(QPaintEvent* event) {
@@ -146,15 +145,15 @@ void WaveformView::paintEvent(QPaintEvent* event) {
     }
 
     // One column per device pixel, each the extremes of the buckets it covers, scaled so the
-    // loudest peak fills the height.
-    const WaveformOverview& o = loader.Overview();
+    // loudest peak_ fills the height.
+    const WaveformOverview& o = loader_.Overview();
     if (!o.Empty() && width() > 0) {
         const qreal ratio = devicePixelRatioF();
         const qreal column = 1.0 / ratio;
         const auto columns = static_cast<size_t>(std::lround(width() * ratio));
         const size_t n = o.Buckets();
         const qreal middle = height() / 2.0;
-        const qreal scale = middle / std::max(peak, kQuietPeak);
+        const qreal scale = middle / std::max(peak_, kQuietPeak);
         const QColor played = ColorFromRef(skin::kWaveformPlayedColor);
         const QColor ahead = ColorFromRef(skin::kWaveformColor);
         const auto first = static_cast<size_t>(std::max(0.0, std::floor(area.left() * ratio)));
@@ -177,7 +176,7 @@ void WaveformView::paintEvent(QPaintEvent* event) {
     }
 
     if (headX >= 0) {
-        const qreal w = skin::kPlayheadWidth * skinScale;
+        const qreal w = skin::kPlayheadWidth * skinScale_;
         const qreal x = std::clamp<qreal>(headX - w / 2, 0, width() - w);
         painter.fillRect(QRectF(x, 0, w, height()), ColorFromRef(skin::kPlayheadColor));
     }

@@ -21,9 +21,9 @@ class WaveformView : public QWidget {
 
     // The skin's scale: the playhead is drawn that much wider.
     void SetSkinScale(int scale);
-    const WaveformOverview& Overview() const { return loader.Overview(); }
+    const WaveformOverview& Overview() const { return loader_.Overview(); }
     // Where the playhead is drawn, in ms of the recording.
-    uint32_t PlayheadMs() const { return clock.Position(); }
+    uint32_t PlayheadMs() const { return clock_.Position(); }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -45,15 +45,15 @@ class WaveformView : public QWidget {
     void SeekPending();
     void OverviewChanged();
 
-    PlayerSession& session;
-    WaveformLoader loader;
-    PlayheadClock clock;
-    QElapsedTimer elapsed;  // the clock's time base
-    QTimer animation;
-    QTimer seekThrottle;
-    bool seekPending = false;
-    uint32_t dragTarget = 0;  // ms
-    int peak = 0;             // the largest magnitude of the overview: it fills the height
-    uint32_t shownDuration = 0;
-    int skinScale = 1;
+    PlayerSession& session_;
+    WaveformLoader loader_;
+    PlayheadClock clock_;
+    QElapsedTimer elapsed_;  // the clock's time base
+    QTimer animation_;
+    QTimer seekThrottle_;
+    bool seekPending_ = false;
+    uint32_t dragTarget_ = 0;  // ms
+    int peak_ = 0;             // the largest magnitude of the overview: it fills the height
+    uint32_t shownDuration_ = 0;
+    int skinScale_ = 1;
 };
