@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QTest>
 #include <cmath>
+#include <map>
 
 #include "player/skin/bitmap_button.h"
 #include "player/skin/skin.h"
@@ -40,23 +41,39 @@ class LayoutTest : public WindowTest {
     }
 };
 
-TEST_F(LayoutTest, PlacesEveryControlOnA240By290Area) {
-    window->resize(240, 290 + skin::kBarHeight);
-    EXPECT_EQ(Geometry("play"), QRect(101, 246, 38, 38));
-    EXPECT_EQ(Geometry("pause"), QRect(101, 246, 38, 38));
-    EXPECT_EQ(Geometry("fastBack"), QRect(42, 256, 24, 17));
-    EXPECT_EQ(Geometry("stop"), QRect(69, 256, 32, 17));
-    EXPECT_EQ(Geometry("speed"), QRect(139, 256, 32, 17));
-    EXPECT_EQ(Geometry("fastForward"), QRect(174, 256, 24, 17));
-    EXPECT_EQ(Geometry("volumeDown"), QRect(108, 212, 14, 14));
-    EXPECT_EQ(Geometry("volumeUp"), QRect(160, 212, 14, 14));
-    EXPECT_EQ(Geometry("fileName"), QRect(10, 180, 220, 16));
-    EXPECT_EQ(Geometry("time"), QRect(7, 212, 101, 14));
-    EXPECT_EQ(Geometry("speedDisplay"), QRect(210, 212, 22, 14));
-    EXPECT_EQ(Geometry("volumeDisplay"), QRect(122, 212, 38, 14));
-    EXPECT_EQ(Geometry("waveform"), QRect(10, 90, 220, 86));  // between banner and name line
-    EXPECT_EQ(Background(), QSize(240, 290));
-
+// The default layout itself is checked pixel by pixel by the reference picture below; these
+// are the rules by which it follows the window's size.
+TEST_F(LayoutTest, ControlsHangFromTheBottomCentreAndTheWaveformTakesTheRoom) {
+    const char* hanging[] = {"play",        "pause",      "fastBack", "stop",         "speed",
+                             "fastForward", "volumeDown", "volumeUp", "volumeDisplay"};
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    std::map<std::string, QPoint> fromCentre;  // each control's offset from (C, H), at 240 x 320
+    for (const QSize size :
+         {QSize(skin::kDefaultWidth, skin::kDefaultHeight), QSize(320, 280), QSize(1000, 400)}) {
+        window->resize(size);
+        QApplication::processEvents();
+        const int W = size.width(), H = size.height() - skin::kBarHeight;
+        const QPoint bottomCentre(W / 2, H);
+        for (const char* name : hanging) {
+            const QPoint offset = Geometry(name).topLeft() - bottomCentre;
+            if (!fromCentre.count(name)) fromCentre[name] = offset;
+            EXPECT_EQ(offset, fromCentre[name]) << name << " at " << W;
+        }
+        const QRect wave = Geometry("waveform"), name = Geometry("fileName");
+        EXPECT_EQ(wave.top(), skin::kWaveformTop);  // under the banner
+        EXPECT_EQ(wave.left(), W - 1 - wave.right());
+        EXPECT_EQ(name.left(), W - 1 - name.right());
+        EXPECT_LT(wave.bottom(), name.top());
+        EXPECT_LT(name.bottom(), Geometry("time").top());
+        // The displays' row keeps the default width, centred under the transport panel.
+        const int row = (W - std::min(W, skin::kDefaultWidth)) / 2;
+        EXPECT_EQ(Geometry("time").left() - row, skin::kTimeX);
+        EXPECT_EQ(row + std::min(W, skin::kDefaultWidth) - Geometry("speedDisplay").right() - 1,
+                  skin::kSpeedDisplayFromRight - skin::kSpeedDisplayWidth);
+        EXPECT_EQ(Background(), QSize(W, H));
+        EXPECT_EQ(Geometry("menuBar"), QRect(0, H, W, skin::kBarHeight));
+    }
     auto* time = window->findChild<CTransparentStatic*>("time");
     EXPECT_GE(Contrast(time->GetTextColor(), time->GetBackColor()), 4.5);
     EXPECT_EQ(time->GetTextFormat(), CTransparentStatic::Left);
@@ -64,33 +81,29 @@ TEST_F(LayoutTest, PlacesEveryControlOnA240By290Area) {
               CTransparentStatic::Right);
     EXPECT_EQ(window->findChild<CTransparentStatic*>("volumeDisplay")->GetTextFormat(),
               CTransparentStatic::Centre);
-    EXPECT_EQ(time->font().pixelSize(), 12);
     EXPECT_TRUE(time->font().bold());
 }
 
-TEST_F(LayoutTest, AResizeRecomposesTheSkinAndMovesEveryControl) {
+// Twice the default size both ways: the skin, every control and the texts at twice their size.
+TEST_F(LayoutTest, TwiceTheDefaultSizeDoublesEverything) {
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    window->resize(320, 250 + skin::kBarHeight);  // C = 160, H = 250
+    const QSize single(skin::kDefaultWidth, skin::kDefaultHeight);
+    window->resize(single);
     QApplication::processEvents();
-    EXPECT_EQ(Geometry("play"), QRect(141, 206, 38, 38));
-    EXPECT_EQ(Geometry("fastForward"), QRect(214, 216, 24, 17));
-    EXPECT_EQ(Geometry("fileName"), QRect(10, 140, 300, 16));
-    // The displays' row keeps its 240 pixels, centred: from x = 40.
-    EXPECT_EQ(Geometry("time"), QRect(47, 172, 101, 14));
-    EXPECT_EQ(Geometry("speedDisplay"), QRect(250, 172, 22, 14));
-    EXPECT_EQ(Geometry("waveform"), QRect(10, 90, 300, 46));
-    EXPECT_EQ(Background(), QSize(320, 250));
-
-    // Twice the default size both ways: the skin and the controls at twice their size.
-    window->resize(1280, 800);  // C = 640, H = 740
+    std::map<QString, QRect> before;
+    for (QWidget* w : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!w->objectName().isEmpty()) before[w->objectName()] = w->geometry();
+    }
+    const int font = window->findChild<QWidget*>("time")->font().pixelSize();
+    window->resize(single * 2);
     QApplication::processEvents();
-    EXPECT_EQ(Geometry("play"), QRect(602, 652, 76, 76));
-    EXPECT_EQ(Geometry("time"), QRect(414, 584, 202, 28));
-    EXPECT_EQ(Geometry("menuBar"), QRect(0, 740, 1280, 60));
-    EXPECT_EQ(Geometry("waveform"), QRect(20, 180, 1240, 332));
-    EXPECT_EQ(window->findChild<QWidget*>("time")->font().pixelSize(), 24);
-    EXPECT_EQ(Background(), QSize(1280, 740));
+    for (const auto& [name, one] : before) {
+        EXPECT_EQ(Geometry(name.toLatin1().constData()), QRect(one.topLeft() * 2, one.size() * 2))
+            << name.toStdString();
+    }
+    EXPECT_EQ(window->findChild<QWidget*>("time")->font().pixelSize(), 2 * font);
+    EXPECT_EQ(Background(), 2 * (single - QSize(0, skin::kBarHeight)));
 }
 
 // From the smallest window to a maximised one, every control shows whole, inside the window
