@@ -9,6 +9,8 @@
 
 #include "platform/qt/settings.h"
 #include "platform/wave_out.h"
+#include "player/voice_measure_loader.h"
+#include "sound/background_conversion.h"
 #include "tests/player/player_fixture.h"
 
 namespace playertest {
@@ -344,6 +346,55 @@ TEST_F(SessionTest, ALongMessagePlaysWhileItIsDecoded) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "private"),
                             std::filesystem::directory_iterator()),
               1);  // the recording alone
+}
+
+TEST_F(SessionTest, VoiceToolsAreRememberedAndSkippedSilenceIsShownAsTimeSaved) {
+    session->SetSkipSilence(true);
+    session->SetLevelVoice(true);
+    session->SetLevelVoice(false);
+    Restart();
+    EXPECT_TRUE(session->Tools().skipSilence);
+    EXPECT_FALSE(session->Tools().level);
+
+    // Two spoken phrases 3 s apart: 2.75 s saved, shown in whole seconds.
+    const std::vector<int16_t> tone = testutil::VoiceMessage(dir, {3000}, -70);
+    ASSERT_FALSE(tone.empty()) << "espeak-ng or sox failed";
+    const std::string path = dir.File("pause.wav");
+    testutil::WritePcmWave(path, tone);
+    session->OpenSource(Q(path));
+    const uint32_t duration = session->DurationMs();
+    EXPECT_EQ(duration, tone.size() / 8);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            session->Tick();
+            return !session->HasPlayer();
+        },
+        20000));
+    EXPECT_EQ(session->GetDisplay().saved, PlayerSession::SavedText(2750));
+    EXPECT_EQ(session->GetDisplay().time, PlayerSession::TimeText(0, duration / 1000));
+}
+
+TEST_F(SessionTest, AMessageIsMeasuredWhileItIsDecodedAndThenWhole) {
+    const std::string gsm = dir.File("long-gsm.wav");
+    ASSERT_EQ(std::system(("sox -n -r 8000 -c 1 -e gsm-full-rate " + gsm +
+                           " synth 900 sine 300 vol 0.05 2>/dev/null")
+                              .c_str()),
+              0);
+    const std::string out = dir.File("out.wav");
+    BackgroundConversion conversion(gsm, out);
+    ASSERT_TRUE(conversion.Progress()->WaitForHeader(std::chrono::seconds(5)));
+    VoiceMeasureLoader loader;
+    std::vector<std::pair<uint64_t, bool>> seen;  // frames measured, final
+    QObject::connect(&loader, &VoiceMeasureLoader::LevelsChanged,
+                     [&] { seen.emplace_back(loader.Levels()->frames, loader.Final()); });
+    loader.Load(Q(out), conversion.Progress());
+    ASSERT_TRUE(WaitUntil([&] { return loader.Final(); }, 60000));
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_FALSE(seen.front().second);
+    EXPECT_LT(seen.front().first, seen.back().first);
+    EXPECT_EQ(seen.back().first, 900u * 8000);
+    // A sine at 0.05 of full scale: -29 dBFS RMS, about -32 LUFS at 300 Hz.
+    EXPECT_NEAR(loader.Levels()->loudnessLufs, -29.0 - 3.0, 1.5);
 }
 
 }  // namespace
