@@ -34,7 +34,12 @@ VoiceLeveler::VoiceLeveler(uint32_t sampleRate, uint32_t channels)
             taps_[p][t] = static_cast<float>(std::sin(pix) / pix * window);
             sum += taps_[p][t];
         }
-        for (float& tap : taps_[p]) tap = static_cast<float>(tap / sum);
+        float gain = 0;
+        for (float& tap : taps_[p]) {
+            tap = static_cast<float>(tap / sum);
+            gain += std::fabs(tap);
+        }
+        tapsGain_ = std::max(tapsGain_, gain);
     }
     const uint64_t ring = std::bit_ceil(uint64_t{kTaps + MaxHeldFrames() + 2});
     mask_ = ring - 1;
@@ -98,6 +103,12 @@ void VoiceLeveler::Frame(const float* in, bool real, std::vector<int16_t>& out) 
     float peak = 0;
     for (uint32_t c = 0; c < channels_; ++c) {
         peak = std::max(peak, std::fabs(At(m, c)));
+        // No point between samples passes tapsGain_ times the largest sample around it: far
+        // under the ceiling (most of speech) the interpolation is not needed.
+        float around = 0;
+        for (size_t t = 0; t < kTaps; ++t)
+            around = std::max(around, std::fabs(At(m + t + 1 - kHalf, c)));
+        if (around * tapsGain_ <= ceiling_) continue;
         for (size_t p = 0; p < kPhases; ++p) {
             float v = 0;
             for (size_t t = 0; t < kTaps; ++t) v += taps_[p][t] * At(m + t + 1 - kHalf, c);
@@ -106,8 +117,8 @@ void VoiceLeveler::Frame(const float* in, bool real, std::vector<int16_t>& out) 
     }
     peakOf_[m & mask_] = peak;
     // The gain at m also scales the in-between peaks before it.
-    const float around = std::max(peak, m > 0 ? peakOf_[(m - 1) & mask_] : 0.0f);
-    const float limit = around > ceiling_ ? ceiling_ / around : 1.0f;
+    const float both = std::max(peak, m > 0 ? peakOf_[(m - 1) & mask_] : 0.0f);
+    const float limit = both > ceiling_ ? ceiling_ / both : 1.0f;
     // Running minimum of the limits over the look-ahead window [j, m].
     while (minCount_ > 0 && limitOf_[(minHead_ + minCount_ - 1) & mask_] >= limit) --minCount_;
     limitOf_[(minHead_ + minCount_) & mask_] = limit;

@@ -49,6 +49,7 @@ class VoiceLeveler {
     float release_;     // linear gain the limiter may recover per frame
     float ceiling_;     // linear
     std::array<std::array<float, kTaps>, kPhases> taps_{};
+    float tapsGain_ = 0;  // the largest sum of a phase's taps' magnitudes
     double gainDb_ = 0;
     double targetDb_ = 0;
     float gain_ = 1;  // linear, of gainDb_
