@@ -16,6 +16,16 @@
 namespace playertest {
 namespace {
 
+// A GSM WAVE file made by sox: seconds of a 300 Hz sine at volume (of full scale); empty
+// when sox fails.
+std::string MakeLongGsm(const testutil::TempDir& dir, int seconds, double volume) {
+    const std::string gsm = dir.File("long-gsm.wav");
+    const std::string make = "sox -n -r 8000 -c 1 -e gsm-full-rate " + gsm + " synth " +
+                             std::to_string(seconds) + " sine 300 vol " + std::to_string(volume) +
+                             " 2>/dev/null";
+    return std::system(make.c_str()) == 0 ? gsm : std::string();
+}
+
 TEST_F(SessionTest, OpensPlaysPausesResumesAndStops) {
     const std::string path = MakeWave("message.wav", 65400);
     EXPECT_EQ(session->GetDisplay().fileName, "<No File Opened>");
@@ -320,11 +330,8 @@ TEST_F(SessionTest, SaveAsProposesTheNameBeforeTheLastDotAndGuardsThePlayersFile
 // A long message plays at once: the open returns while it is still being decoded, with its
 // whole length known, and a seek past the decoded part lands where it was asked to.
 TEST_F(SessionTest, ALongMessagePlaysWhileItIsDecoded) {
-    const std::string gsm = dir.File("long-gsm.wav");
-    ASSERT_EQ(std::system(("sox -n -r 8000 -c 1 -e gsm-full-rate " + gsm +
-                           " synth 1800 sine 300 vol 0.2 2>/dev/null")
-                              .c_str()),
-              0);
+    const std::string gsm = MakeLongGsm(dir, 1800, 0.2);
+    ASSERT_FALSE(gsm.empty()) << "sox failed";
     session->OpenSource(Q(gsm));
     ASSERT_TRUE(reports.empty());
     EXPECT_TRUE(session->Converting());
@@ -375,11 +382,8 @@ TEST_F(SessionTest, VoiceToolsAreRememberedAndSkippedSilenceIsShownAsTimeSaved) 
 }
 
 TEST_F(SessionTest, AMessageIsMeasuredWhileItIsDecodedAndThenWhole) {
-    const std::string gsm = dir.File("long-gsm.wav");
-    ASSERT_EQ(std::system(("sox -n -r 8000 -c 1 -e gsm-full-rate " + gsm +
-                           " synth 900 sine 300 vol 0.05 2>/dev/null")
-                              .c_str()),
-              0);
+    const std::string gsm = MakeLongGsm(dir, 900, 0.05);
+    ASSERT_FALSE(gsm.empty()) << "sox failed";
     const std::string out = dir.File("out.wav");
     BackgroundConversion conversion(gsm, out);
     ASSERT_TRUE(conversion.Progress()->WaitForHeader(std::chrono::seconds(5)));
