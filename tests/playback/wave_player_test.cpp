@@ -452,3 +452,32 @@ TEST_F(WavePlayerTest, SkippedSilenceKeepsPositionsSeeksAndDurationInTheMessages
     ASSERT_GE(played.size(), 1600u);
     for (size_t i = 0; i < 1600; ++i) ASSERT_EQ(played[i], samples[24000 + i]) << i;
 }
+
+TEST_F(WavePlayerTest, TheFirstLevelsApplyAtOnceAndLaterOnesGlide) {
+    // A steady level: 100 either way, alternating.
+    Bytes data;
+    for (int i = 0; i < 3 * 8000; ++i)
+        testutil::Put16(data, static_cast<uint16_t>(i % 2 ? 100 : -100));
+    WavePlayer& p = Open(Pcm(1, 8000, 16), data);
+    auto levelsAt = [](double lufs) {
+        VoiceLevels levels;
+        levels.loudnessLufs = lufs;
+        return levels;
+    };
+    auto playedDb = [&](size_t at) {
+        return 20 * std::log10(std::abs(audio.Played().at(at)) / 100.0);
+    };
+    p.SetVoiceLevels(levelsAt(VoiceLevels::kTargetLufs - 10));
+    p.SetVoiceTools({.level = true});
+    p.Play();
+    PlayFull(200);
+    ASSERT_TRUE(PositionReaches(200));
+    EXPECT_NEAR(playedDb(800), 10, 0.1);
+    // 20 dB from the fifth buffer (0.8 s) on, reached at 1 dB a second: 11.2 dB at 2 s.
+    p.SetVoiceLevels(levelsAt(VoiceLevels::kTargetLufs - 20));
+    for (uint32_t ms = 400; ms <= 2000; ms += 200) {
+        PlayFull(200);
+        ASSERT_TRUE(PositionReaches(ms));
+    }
+    EXPECT_NEAR(playedDb(2 * 8000 - 100), 11.2, 0.15);
+}
