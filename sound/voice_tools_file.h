@@ -26,7 +26,8 @@ class VoiceToolsFile {
     using FrameSink = std::function<void(const int16_t* frames, size_t count)>;
 
     // Opens the file and reads its header. Throws CWaveIOException* with code 1 (cannot open),
-    // 4 (no header) or 5 (not 16-bit PCM with 1 or more channels).
+    // 4 (no header) or 5 (not 16-bit PCM with 1 or more channels at 1000 to 384000 Hz, the
+    // rates the player plays).
     VoiceToolsFile(const std::string& path, VoiceTools tools);
 
     uint16_t Channels() const { return header_.channels; }
