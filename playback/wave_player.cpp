@@ -86,12 +86,11 @@ void WavePlayer::Play() {
     try {
         buffers.resize(kBufferCount);
         // Room for a buffer's own bytes and what the tools held back before it.
-        const size_t capacity =
-            bufferSize + (chain_ ? chain_->MaxHeldFrames() * 2u * header.channels : 0);
+        blockCapacity_ = bufferSize + (chain_ ? chain_->MaxHeldFrames() * 2u * header.channels : 0);
         skippedPlayed_ = 0;
         if (chain_) skippedAtPlay_ = chain_->SkippedFrames();
         for (Buffer& b : buffers) {
-            b.block = std::make_unique<char[]>(capacity);
+            b.block = std::make_unique<char[]>(blockCapacity_);
             b.record.data = b.block.get();
             b.record.length = bufferSize;
             freeQueue.Push(&b.record);
@@ -353,7 +352,8 @@ uint32_t WavePlayer::ReadThroughTools(Buffer& b) {
     // Whole frames into the tools; a partial frame at the end of the data is not sound.
     chain_->Process(fileBlock_.data(), got / (2u * header.channels), toolsOut_);
     if (got < bufferSize) chain_->Flush(toolsOut_);
-    r.length = static_cast<uint32_t>(toolsOut_.size() * sizeof(int16_t));
+    // The tools never give more than the block holds (MaxHeldFrames); never write past it.
+    r.length = static_cast<uint32_t>(std::min(toolsOut_.size() * sizeof(int16_t), blockCapacity_));
     std::memcpy(r.data, toolsOut_.data(), r.length);
     b.skippedFrames = chain_->SkippedFrames() - skippedAtPlay_;
     return static_cast<uint32_t>(got);

@@ -157,6 +157,7 @@ class WavePlayer {
     // toolsSection_, a leaf lock.
     std::optional<VoiceChain> chain_;
     std::vector<int16_t> fileBlock_;  // what a fill read, on its way through chain_
+    size_t blockCapacity_ = 0;        // bytes of each buffer's block
     std::vector<int16_t> toolsOut_;   // what came out
     mutable std::mutex toolsSection_;
     VoiceTools tools_;                   // guarded by toolsSection_
