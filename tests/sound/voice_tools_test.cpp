@@ -78,9 +78,16 @@ TEST(VoiceTools, LevelBringsQuietAndLoudMessagesToTheTargetUnderTheCeiling) {
     for (const double wanted : {-45.0, -35.0, -23.0, -10.0}) {
         const std::string in = dir.File("in.wav");
         const std::string out = dir.File("out.wav");
-        WritePcmWave(in, Scaled(speech, wanted - made));
-        const double before = MeasureLoudness(in).integratedLufs;
-        ASSERT_NEAR(before, wanted, 1.5);
+        // Clipping keeps a loud one under what its gain alone would give: a second step
+        // makes up for it.
+        double gain = wanted - made;
+        double before = 0;
+        for (int step = 0; step < 3; ++step) {
+            WritePcmWave(in, Scaled(speech, gain));
+            before = MeasureLoudness(in).integratedLufs;
+            gain += wanted - before;
+        }
+        ASSERT_NEAR(before, wanted, 0.5);
         ApplyTools(in, out, {.level = true});
         const Loudness after = MeasureLoudness(out);
         const double target = std::min(VoiceLevels::kTargetLufs, before + VoiceLevels::kMaxGainDb);
