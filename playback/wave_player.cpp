@@ -1,7 +1,9 @@
 #include "playback/wave_player.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
+#include <cstring>
 #include <limits>
 
 #include "playback/wave_exceptions.h"
@@ -58,6 +60,11 @@ void WavePlayer::SetUpFormat() {
     bufferSize = kBufferMs * bytesPerMs;
     durationMs = static_cast<uint32_t>(
         std::min<uint64_t>(header.DataLength() / bytesPerMs, std::numeric_limits<uint32_t>::max()));
+    // The tools work on native 16-bit samples: the file's are little-endian.
+    if (header.bitsPerSample == 16 && std::endian::native == std::endian::little) {
+        chain_.emplace(header.sampleRate, header.channels);
+        fileBlock_.resize(bufferSize / 2 + 1);
+    }
 }
 
 WavePlayer::~WavePlayer() {
@@ -78,8 +85,12 @@ void WavePlayer::Play() {
     deviceHandle = std::move(opened.device);
     try {
         buffers.resize(kBufferCount);
+        // Room for a buffer's own bytes and what the tools held back before it.
+        blockCapacity_ = bufferSize + (chain_ ? chain_->MaxHeldFrames() * 2u * header.channels : 0);
+        skippedPlayed_ = 0;
+        if (chain_) skippedAtPlay_ = chain_->SkippedFrames();
         for (Buffer& b : buffers) {
-            b.block = std::make_unique<char[]>(bufferSize);
+            b.block = std::make_unique<char[]>(blockCapacity_);
             b.record.data = b.block.get();
             b.record.length = bufferSize;
             freeQueue.Push(&b.record);
@@ -113,6 +124,7 @@ void WavePlayer::EndPlayback() {
     deviceHandle.reset();
     for (LockedQueue* q : {&freeQueue, &playingQueue, &filledQueue}) q->Clear();
     buffers.clear();
+    if (chain_) chain_->Clear();
 }
 
 void WavePlayer::Pause() {
@@ -151,6 +163,7 @@ void WavePlayer::Seek(uint32_t ms) {
         for (WaveBuffer* r : playingQueue.records) r->user |= kFlushed;
         positionBytes = static_cast<uint32_t>(offset);
         SeekFile(header.dataStart + offset);
+        if (chain_) chain_->Clear();
         if (deviceHandle) deviceHandle->Reset();
         while (!filledQueue.Empty()) freeQueue.Push(filledQueue.Pop());
     }
@@ -195,6 +208,31 @@ uint32_t WavePlayer::GetPlaybackRate() const {
 
 void WavePlayer::SetPlaybackRate(uint32_t rate) {
     if (deviceHandle) deviceHandle->SetPlaybackRate(rate);
+}
+
+void WavePlayer::SetVoiceTools(VoiceTools tools) {
+    std::lock_guard lock(toolsSection_);
+    tools_ = tools;
+}
+
+VoiceTools WavePlayer::Tools() const {
+    std::lock_guard lock(toolsSection_);
+    return tools_;
+}
+
+void WavePlayer::SetVoiceLevels(const VoiceLevels& levels) {
+    std::lock_guard lock(toolsSection_);
+    levels_ = levels;
+}
+
+uint32_t WavePlayer::TimeSavedMs() const {
+    return static_cast<uint32_t>(std::min<uint64_t>(skippedPlayed_ * 1000 / header.sampleRate,
+                                                    std::numeric_limits<uint32_t>::max()));
+}
+
+WavePlayer::Buffer& WavePlayer::Owner(const WaveBuffer* record) {
+    return *std::find_if(buffers.begin(), buffers.end(),
+                         [record](const Buffer& b) { return &b.record == record; });
 }
 
 void WavePlayer::WaveOutCallback(WaveBuffer&) {
@@ -252,11 +290,12 @@ bool WavePlayer::FillOne() {
         // converter wakes the reader when there is.
         if (watch_ && watch_->Arm(file.GetPosition() - header.dataStart + bufferSize)) return false;
         WaveBuffer* r = freeQueue.Pop();
+        Buffer& b = Owner(r);
         char* data = r->data;
         *r = WaveBuffer{};
         r->data = data;
-        r->length = static_cast<uint32_t>(ReadData(data, bufferSize));
-        if (r->length < bufferSize) r->user = kEndMarker;
+        b.fileBytes = ReadThroughTools(b);
+        if (b.fileBytes < bufferSize) r->user = kEndMarker;
         std::lock_guard filledLock(filledQueue.section);
         filledQueue.Push(r);
     }
@@ -274,13 +313,50 @@ bool WavePlayer::TakeBackOne() {
         doneCount.Add(-1);
         if (r->flags & WaveBuffer::kPrepared) deviceHandle->Unprepare(*r);
         if (!(r->user & kFlushed)) {
-            positionBytes += r->length;
+            const Buffer& b = Owner(r);
+            positionBytes += b.fileBytes;
+            skippedPlayed_ = b.skippedFrames;
             if (r->user & kEndMarker) finished = true;
         }
     }
     std::lock_guard freeLock(freeQueue.section);
     freeQueue.Push(r);
     return true;
+}
+
+uint32_t WavePlayer::ReadThroughTools(Buffer& b) {
+    WaveBuffer& r = b.record;
+    if (!chain_) {
+        r.length = static_cast<uint32_t>(ReadData(r.data, bufferSize));
+        return r.length;
+    }
+    VoiceTools tools;
+    std::optional<VoiceLevels> levels;
+    {
+        std::lock_guard lock(toolsSection_);
+        tools = tools_;
+        levels.swap(levels_);
+    }
+    if (levels) {
+        chain_->SetLevels(*levels, hadLevels_);
+        hadLevels_ = true;
+    }
+    b.skippedFrames = chain_->SkippedFrames() - skippedAtPlay_;
+    if (!tools.Any() && !chain_->Tools().Any()) {
+        r.length = static_cast<uint32_t>(ReadData(r.data, bufferSize));
+        return r.length;
+    }
+    toolsOut_.clear();
+    chain_->SetTools(tools, toolsOut_);
+    const size_t got = ReadData(reinterpret_cast<char*>(fileBlock_.data()), bufferSize);
+    // Whole frames into the tools; a partial frame at the end of the data is not sound.
+    chain_->Process(fileBlock_.data(), got / (2u * header.channels), toolsOut_);
+    if (got < bufferSize) chain_->Flush(toolsOut_);
+    // The tools never give more than the block holds (MaxHeldFrames); never write past it.
+    r.length = static_cast<uint32_t>(std::min(toolsOut_.size() * sizeof(int16_t), blockCapacity_));
+    std::memcpy(r.data, toolsOut_.data(), r.length);
+    b.skippedFrames = chain_->SkippedFrames() - skippedAtPlay_;
+    return static_cast<uint32_t>(got);
 }
 
 size_t WavePlayer::ReadData(char* data, uint32_t count) {

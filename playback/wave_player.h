@@ -1,11 +1,18 @@
 // Plays one linear PCM WAVE file through the wave-out device with four 200 ms buffers, a
 // reader and a writer thread: pause, resume, seek, stop, speed 1x-3x, position, duration
 // and end of data. Every public operation is called from one (the window's) thread.
+//
+// The voice tools (sound/voice_chain.h: skip silence, level the voice; 16-bit files only)
+// sit between the file and the device: the reader passes what it read through them, so a
+// buffer may hold less sound (a shortened pause) or more (what was held back) than the part
+// of the file it covers. Each buffer remembers that part, and the position, seeking and the
+// duration stay in the message's own time; the device's speed applies after the tools.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -18,6 +25,7 @@
 #include "playback/locked_queue.h"
 #include "playback/player_state.h"
 #include "sound/conversion_progress.h"
+#include "sound/voice_chain.h"
 #include "sound/wave_header.h"
 
 class WavePlayer {
@@ -58,6 +66,17 @@ class WavePlayer {
     uint32_t GetPlaybackRate() const;
     void SetPlaybackRate(uint32_t rate);
 
+    // The voice tools for the buffers filled from now on (off at first). A seek drops what
+    // they held back.
+    void SetVoiceTools(VoiceTools tools);
+    VoiceTools Tools() const;
+    // The message's levels (sound/voice_measure.h), measured over all of it or, while it is
+    // decoded, over the part decoded so far: the first levels apply at once, later ones glide
+    // the gain there (VoiceLeveler::kGlideDbPerSecond).
+    void SetVoiceLevels(const VoiceLevels& levels);
+    // The time skipped silence saved in what has played since Play, in ms.
+    uint32_t TimeSavedMs() const;
+
   private:
     // Lets the tests hold the queues' sections as the threads do.
     friend struct WavePlayerSections;
@@ -66,8 +85,11 @@ class WavePlayer {
     // its data pointer addresses.
     struct Buffer {
         WaveBuffer record;
-        std::unique_ptr<char[]> block;
+        std::unique_ptr<char[]> block;  // bufferSize bytes and what the tools may add
+        uint32_t fileBytes = 0;         // bytes of the file the data covers
+        uint64_t skippedFrames = 0;     // frames the tools had left out up to its end
     };
+    Buffer& Owner(const WaveBuffer* record);
 
     // Counts a buffer the device has completed; runs on the device's completion thread.
     void WaveOutCallback(WaveBuffer& done);
@@ -88,6 +110,8 @@ class WavePlayer {
     // Becomes Playing and wakes the writer, which hands nothing over in any other state.
     void SetPlaying();
     size_t ReadData(char* data, uint32_t count);
+    // Fills b from the file through the voice tools; returns the file bytes read.
+    uint32_t ReadThroughTools(Buffer& b);
     // The file offset where the data ends for the reader now: the end of the data, or while
     // the file is being written, the end of what was published.
     uint64_t ReadableEnd() const;
@@ -96,7 +120,8 @@ class WavePlayer {
     // these Play has set up.
     void EndPlayback();
 
-    // Lock order, outermost first: freeQueue, filledQueue, playingQueue, doneCount.
+    // Lock order, outermost first: freeQueue, filledQueue, playingQueue, doneCount;
+    // toolsSection_ is a leaf.
     std::unique_ptr<WaveOut> deviceHandle;  // open from Play to Stop
     WaveHeader header;
     CFile file;
@@ -126,4 +151,18 @@ class WavePlayer {
     // event it signals.
     std::shared_ptr<const ConversionProgress> progress_;
     std::optional<ConversionProgress::Watch> watch_;
+
+    // The voice tools: chain_ (16-bit files only) is used under freeQueue's section (by the
+    // fill and by Seek) and while no thread runs. The choices wait for the next fill under
+    // toolsSection_, a leaf lock.
+    std::optional<VoiceChain> chain_;
+    std::vector<int16_t> fileBlock_;  // what a fill read, on its way through chain_
+    size_t blockCapacity_ = 0;        // bytes of each buffer's block
+    std::vector<int16_t> toolsOut_;   // what came out
+    mutable std::mutex toolsSection_;
+    VoiceTools tools_;                   // guarded by toolsSection_
+    std::optional<VoiceLevels> levels_;  // guarded by toolsSection_; new levels, not yet applied
+    bool hadLevels_ = false;             // chain_ has had levels: later ones glide
+    uint64_t skippedAtPlay_ = 0;         // chain_'s count when Play began
+    std::atomic<uint64_t> skippedPlayed_{0};  // frames left out of the buffers played
 };

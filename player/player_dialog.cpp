@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <functional>
+#include <string_view>
 
 #include "player/about_box.h"
 #include "player/dialog_scope.h"
@@ -161,6 +162,23 @@ void PlayerDialog::CreateCommands() {
              s.SetCloseOnFinish(!s.CloseOnFinish());
              Command("closeOnFinish")->setChecked(s.CloseOnFinish());
          }},
+        {"skipSilence",
+         tr("Skip Silence"),
+         {Qt::Key_K},
+         tr("Skip Silence: pauses longer than half a second play as a quarter of a second"),
+         [this, &s] {
+             s.SetSkipSilence(!s.Tools().skipSilence);
+             Command("skipSilence")->setChecked(s.Tools().skipSilence);
+         }},
+        {"levelVoice",
+         tr("Level Voice"),
+         {Qt::Key_L},
+         tr("Level Voice: every message plays equally loud (-16 LUFS), quiet ones raised by up "
+            "to 24 dB, never clipping"),
+         [this, &s] {
+             s.SetLevelVoice(!s.Tools().level);
+             Command("levelVoice")->setChecked(s.Tools().level);
+         }},
         {"checkForUpdate",
          QStringLiteral("Check For &Update"),
          {},
@@ -292,6 +310,18 @@ void PlayerDialog::CreateBar() {
             [this](bool) { Command("closeOnFinish")->setChecked(session_.CloseOnFinish()); });
     menu_->addAction(closeOnFinish);
     menu_->addSeparator();
+    for (const char* tool : {"skipSilence", "levelVoice"}) {
+        QAction* action = Command(tool);
+        action->setCheckable(true);
+        // As with Close On Finish, the session decides the state.
+        connect(action, &QAction::toggled, this, [this, tool](bool) {
+            const VoiceTools t = session_.Tools();
+            Command(tool)->setChecked(tool == std::string_view("skipSilence") ? t.skipSilence
+                                                                              : t.level);
+        });
+        menu_->addAction(action);
+    }
+    menu_->addSeparator();
     menu_->addAction(Command("checkForUpdate"));
     menu_->addAction(Command("about"));
 
@@ -330,6 +360,8 @@ void PlayerDialog::OnInitDialog() {
     initialised_ = true;
     LayoutControls();
     Command("closeOnFinish")->setChecked(session_.CloseOnFinish());
+    Command("skipSilence")->setChecked(session_.Tools().skipSilence);
+    Command("levelVoice")->setChecked(session_.Tools().level);
     playButton_->setFocus();
     session_.Start(startPath);
     timer_->start();
@@ -356,10 +388,13 @@ void PlayerDialog::Refresh() {
 
 void PlayerDialog::ShowFileName() {
     // A name too long for the line is cut with "..." (one measurement, whatever its length)
-    // and shown whole in its tooltip; screen readers get it whole too.
+    // and shown whole in its tooltip; screen readers get it whole too. The time skipped
+    // silence saved follows it, never cut.
     const QString& name = session_.GetDisplay().fileName;
+    const QString& saved = session_.GetDisplay().saved;
+    const QString suffix = saved.isEmpty() ? QString() : QStringLiteral("  ") + saved;
     const QFontMetrics metrics(fileNameLine_->font());
-    const int room = fileNameLine_->width();
+    const int room = std::max(0, fileNameLine_->width() - metrics.horizontalAdvance(suffix));
     QString shown = name;
     if (metrics.horizontalAdvance(name) > room) {
         // No character is narrower than a pixel, so what fits lies in the first room
@@ -371,7 +406,7 @@ void PlayerDialog::ShowFileName() {
         while (!shown.isEmpty() && metrics.horizontalAdvance(shown + dots) > room) shown.chop(1);
         shown += dots;
     }
-    fileNameLine_->setText(shown);
+    fileNameLine_->setText(shown + suffix);
     fileNameLine_->setToolTip(shown == name ? QString() : name);
     ShowToScreenReaders(fileNameLine_, name);
 }

@@ -16,6 +16,7 @@
 #include "platform/wave_out.h"
 #include "playback/wave_player.h"
 #include "player/trace.h"
+#include "player/voice_measure_loader.h"
 #include "sound/background_conversion.h"
 
 namespace {
@@ -104,6 +105,9 @@ PlayerSession::PlayerSession(QString tempPath, QObject* parent)
     growth_ = new QTimer(this);
     growth_->setInterval(500);
     connect(growth_, &QTimer::timeout, this, &PlayerSession::RecordingGrew);
+    tools_ = {.skipSilence = ReadSkipSilence(), .level = ReadLevelVoice()};
+    measure_ = new VoiceMeasureLoader(this);
+    connect(measure_, &VoiceMeasureLoader::LevelsChanged, this, &PlayerSession::ApplyLevels);
 }
 
 // An open whose conversion runs but has not written the output's header yet.
@@ -237,8 +241,11 @@ void PlayerSession::StartRecording(PendingOpen open) {
     // The name line changes only with the recording, so it always names what Play plays; a
     // newer open during an error box of this one keeps its own name.
     SetFileName(open.label.isEmpty() ? sourceName : FileNameForDisplay(open.label));
+    measure_->Reset();
+    measuring_ = false;
     Play();
     emit RecordingChanged();
+    MeasureIfNeeded();                 // after the first sound, like the waveform
     OnConversionEvent(conversionId_);  // it may have ended already
 }
 
@@ -307,6 +314,9 @@ void PlayerSession::StartPlayer() {
     }
     // The speed the user chose carries over to every recording.
     if (speedQuarters_ != kMinQuarters) player->SetPlaybackRate(speedQuarters_ * kQuarterRate);
+    player->SetVoiceTools(tools_);
+    if (measure_->Levels()) player->SetVoiceLevels(*measure_->Levels());
+    ShowSaved();
     ShowSpeed(speedQuarters_);
     ShowPause(true);
     Trace(QStringLiteral("play"));
@@ -458,6 +468,7 @@ void PlayerSession::Tick() {
         lastShownSecond = -1;
         return;
     }
+    ShowSaved();
     const uint32_t d = player->GetDuration();
     const uint32_t s = player->GetPosition() / 1000;
     if (static_cast<int64_t>(s) != lastShownSecond) {
@@ -472,6 +483,58 @@ void PlayerSession::Tick() {
     } else {
         emit CloseRequested();
     }
+}
+
+void PlayerSession::SetSkipSilence(bool on) {
+    ChooseTools({.skipSilence = on, .level = tools_.level});
+    WriteSkipSilence(on);
+    Trace(QStringLiteral("skipsilence ") + (on ? QStringLiteral("on") : QStringLiteral("off")));
+}
+
+void PlayerSession::SetLevelVoice(bool on) {
+    ChooseTools({.skipSilence = tools_.skipSilence, .level = on});
+    WriteLevelVoice(on);
+    Trace(QStringLiteral("levelvoice ") + (on ? QStringLiteral("on") : QStringLiteral("off")));
+}
+
+void PlayerSession::ChooseTools(VoiceTools tools) {
+    tools_ = tools;
+    if (player) player->SetVoiceTools(tools_);
+    MeasureIfNeeded();
+}
+
+void PlayerSession::MeasureIfNeeded() {
+    if (!tools_.Any() || measuring_ || sourcePath.isEmpty()) return;
+    measuring_ = true;
+    measure_->Load(tempPath, conversion_ ? conversion_->Progress()
+                                         : std::shared_ptr<const ConversionProgress>());
+}
+
+void PlayerSession::ApplyLevels() {
+    if (player && measure_->Levels()) player->SetVoiceLevels(*measure_->Levels());
+}
+
+uint32_t PlayerSession::TimeSavedMs() const {
+    return player ? player->TimeSavedMs() : 0;
+}
+
+QString PlayerSession::SavedText(uint32_t savedMs) {
+    const uint32_t s = savedMs / 1000;
+    if (s == 0) return QString();
+    const QString clock =
+        s >= 3600 ? QStringLiteral("%1:%2:%3")
+                        .arg(s / 3600)
+                        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                        .arg(s % 60, 2, 10, QLatin1Char('0'))
+                  : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("saved ") + clock;
+}
+
+void PlayerSession::ShowSaved() {
+    const QString saved = SavedText(TimeSavedMs());
+    if (saved == display_.saved) return;
+    display_.saved = saved;
+    emit DisplayChanged();
 }
 
 void PlayerSession::SetCloseOnFinish(bool on) {

@@ -13,9 +13,11 @@
 
 #include "platform/exception.h"
 #include "playback/player_state.h"
+#include "sound/voice_chain.h"
 
 class BackgroundConversion;
 class QTimer;
+class VoiceMeasureLoader;
 class WavePlayer;
 
 class PlayerSession : public QObject {
@@ -39,6 +41,7 @@ class PlayerSession : public QObject {
         QString speed;            // "x2"; empty while the speed display is hidden
         QString volume;           // "70%"
         bool pauseShown = false;  // Pause stands in Play's place
+        QString saved;            // "saved 0:42": time skipped silence saved; empty for none
     };
 
     // tempPath: the PCM file every source is converted into (its folder must exist and be
@@ -121,6 +124,17 @@ class PlayerSession : public QObject {
 
     void SetCloseOnFinish(bool on);
 
+    // The voice tools (sound/voice_chain.h), remembered in the settings; a change applies to
+    // what plays from its next buffer. The recording is measured for them (off the window's
+    // thread) once one is on.
+    VoiceTools Tools() const { return tools_; }
+    void SetSkipSilence(bool on);
+    void SetLevelVoice(bool on);
+    // The time skipped silence saved in what has played of the recording, in ms.
+    uint32_t TimeSavedMs() const;
+    // "saved 0:42" (h:mm:ss from an hour); empty for nothing saved.
+    static QString SavedText(uint32_t savedMs);
+
     // Save As: what the dialog proposes for the open recording (nothing when none is open).
     struct SaveQuestion {
         QString source;  // the recording to copy, fixed when the command starts
@@ -186,6 +200,13 @@ class PlayerSession : public QObject {
     bool Running() const;
     // Moves a running player to ms and tells the listeners.
     void SeekTo(uint32_t ms);
+    // Makes tools the voice tools: remembers them, applies them and measures what needs it.
+    void ChooseTools(VoiceTools tools);
+    // Starts measuring the recording when a tool is on and it was not measured yet.
+    void MeasureIfNeeded();
+    // Hands the levels measured so far to the player.
+    void ApplyLevels();
+    void ShowSaved();
 
     QString tempPath;
     Reporter reporter_;
@@ -208,4 +229,7 @@ class PlayerSession : public QObject {
     int32_t lastShownSecond = -1;
     int dialogsOpen_ = 0;
     bool closePending_ = false;  // the recording ended under a dialog with Close On Finish on
+    VoiceTools tools_;
+    VoiceMeasureLoader* measure_ = nullptr;
+    bool measuring_ = false;  // measure_ was loaded with the current recording
 };

@@ -6,6 +6,8 @@
 //   play             playback started or resumed
 //   stop             the loaded recording was stopped: the Stop button, a hand-over, or
 //                    the end of the recording
+//   skipsilence on|off, levelvoice on|off
+//                    the user switched a voice tool
 //   error <message>  an error was reported; its message box is then closed at once, as if
 //                    OK had been pressed, so that nothing waits for a click
 //   nolisten <message>  the hand-over socket could not be opened; <message> is the line

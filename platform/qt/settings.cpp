@@ -9,6 +9,16 @@ QString Key(const char* key) {
     return QString::fromLatin1(key);
 }
 
+bool ReadSwitch(const char* key) {
+    bool ok = false;
+    const uint value = OpenCorvaneSettings()->value(Key(key)).toUInt(&ok);
+    return ok && value != 0;
+}
+
+void WriteSwitch(const char* key, bool on) {
+    OpenCorvaneSettings()->setValue(Key(key), on ? 1 : 0);
+}
+
 }  // namespace
 
 std::unique_ptr<QSettings> OpenCorvaneSettings() {
@@ -67,4 +77,20 @@ QString ReadLastFolder() {
 
 void WriteLastFolder(const QString& folder) {
     OpenCorvaneSettings()->setValue(Key(kLastFolderKey), folder);
+}
+
+bool ReadSkipSilence() {
+    return ReadSwitch(kSkipSilenceKey);
+}
+
+void WriteSkipSilence(bool on) {
+    WriteSwitch(kSkipSilenceKey, on);
+}
+
+bool ReadLevelVoice() {
+    return ReadSwitch(kLevelVoiceKey);
+}
+
+void WriteLevelVoice(bool on) {
+    WriteSwitch(kLevelVoiceKey, on);
 }

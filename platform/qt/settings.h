@@ -14,6 +14,8 @@ inline constexpr char kVolumeKey[] = "Volume";                // percent, 0 to 1
 inline constexpr char kSpeedKey[] = "Speed";                  // rate: 1, 1.25, ... 3
 inline constexpr char kAutoPlayKey[] = "AutoPlay";            // the text handed to the player
 inline constexpr char kLastFolderKey[] = "LastFolder";        // where Open File looked last
+inline constexpr char kSkipSilenceKey[] = "SkipSilence";      // 0 or 1
+inline constexpr char kLevelVoiceKey[] = "LevelVoice";        // 0 or 1
 
 // Opens the settings with the "1.0" group entered. Re-reads the backing store first, so a
 // value another process wrote is seen.
@@ -44,3 +46,10 @@ void WriteSpeed(double rate);
 // is no longer a folder.
 QString ReadLastFolder();
 void WriteLastFolder(const QString& folder);
+
+// "SkipSilence" and "LevelVoice": the voice tools the user switched on. A missing value, or
+// one that is not a number, reads as off.
+bool ReadSkipSilence();
+void WriteSkipSilence(bool on);
+bool ReadLevelVoice();
+void WriteLevelVoice(bool on);

@@ -411,3 +411,73 @@ TEST_F(WavePlayerTest, PlayWithoutAUsableDeviceThrowsAndStaysStopped) {
 }
 
 }  // namespace
+
+TEST_F(WavePlayerTest, SkippedSilenceKeepsPositionsSeeksAndDurationInTheMessagesTime) {
+    // 1 s of sound, 2 s of silence, 1 s of sound: plays in 2.25 s.
+    std::vector<int16_t> samples(4 * 8000, 0);
+    for (size_t i = 0; i < samples.size(); ++i)
+        if (i < 8000 || i >= 24000)
+            samples[i] = static_cast<int16_t>((i % 2 ? 1 : -1) * (3000 + int(i % 997)));
+    Bytes data;
+    for (int16_t s : samples) testutil::Put16(data, static_cast<uint16_t>(s));
+    WavePlayer& p = Open(Pcm(1, 8000, 16), data);
+    VoiceLevels levels;
+    levels.noiseFloorDbfs = -120;
+    levels.speechDbfs = -20;
+    p.SetVoiceLevels(levels);
+    p.SetVoiceTools({.skipSilence = true});
+    p.Play();
+    // Buffers of a shortened pause may be empty: the device does not always hold four.
+    for (int i = 0; i < 100 && !p.IsFinished(); ++i) {
+        WaitFor([&] { return audio.PendingBuffers() > 0 || p.IsFinished(); });
+        audio.Advance(50);
+    }
+    ASSERT_TRUE(p.IsFinished());
+    EXPECT_EQ(p.GetPosition(), 4000u);
+    EXPECT_EQ(p.GetDuration(), 4000u);
+    EXPECT_EQ(audio.PlayedFrames(), 8000u + 2000 + 8000);
+    EXPECT_EQ(p.TimeSavedMs(), 1750u);
+
+    // A seek while the reader holds part of the pause back starts at the target's own sound.
+    p.Stop();
+    p.Play();
+    PlayFull(600);
+    ASSERT_TRUE(PositionReaches(600));
+    p.Seek(3000);
+    EXPECT_EQ(p.GetPosition(), 3000u);
+    audio.ClearPlayed();
+    PlayFull(200);
+    EXPECT_TRUE(PositionReaches(3200));
+    const auto played = audio.Played();
+    ASSERT_GE(played.size(), 1600u);
+    for (size_t i = 0; i < 1600; ++i) ASSERT_EQ(played[i], samples[24000 + i]) << i;
+}
+
+TEST_F(WavePlayerTest, TheFirstLevelsApplyAtOnceAndLaterOnesGlide) {
+    // A steady level: 100 either way, alternating.
+    Bytes data;
+    for (int i = 0; i < 3 * 8000; ++i)
+        testutil::Put16(data, static_cast<uint16_t>(i % 2 ? 100 : -100));
+    WavePlayer& p = Open(Pcm(1, 8000, 16), data);
+    auto levelsAt = [](double lufs) {
+        VoiceLevels levels;
+        levels.loudnessLufs = lufs;
+        return levels;
+    };
+    auto playedDb = [&](size_t at) {
+        return 20 * std::log10(std::abs(audio.Played().at(at)) / 100.0);
+    };
+    p.SetVoiceLevels(levelsAt(VoiceLevels::kTargetLufs - 10));
+    p.SetVoiceTools({.level = true});
+    p.Play();
+    PlayFull(200);
+    ASSERT_TRUE(PositionReaches(200));
+    EXPECT_NEAR(playedDb(800), 10, 0.1);
+    // 20 dB from the fifth buffer (0.8 s) on, reached at 1 dB a second: 11.2 dB at 2 s.
+    p.SetVoiceLevels(levelsAt(VoiceLevels::kTargetLufs - 20));
+    for (uint32_t ms = 400; ms <= 2000; ms += 200) {
+        PlayFull(200);
+        ASSERT_TRUE(PositionReaches(ms));
+    }
+    EXPECT_NEAR(playedDb(2 * 8000 - 100), 11.2, 0.15);
+}

@@ -9,10 +9,22 @@
 
 #include "platform/qt/settings.h"
 #include "platform/wave_out.h"
+#include "player/voice_measure_loader.h"
+#include "sound/background_conversion.h"
 #include "tests/player/player_fixture.h"
 
 namespace playertest {
 namespace {
+
+// A GSM WAVE file made by sox: seconds of a 300 Hz sine at volume (of full scale); empty
+// when sox fails.
+std::string MakeLongGsm(const testutil::TempDir& dir, int seconds, double volume) {
+    const std::string gsm = dir.File("long-gsm.wav");
+    const std::string make = "sox -n -r 8000 -c 1 -e gsm-full-rate " + gsm + " synth " +
+                             std::to_string(seconds) + " sine 300 vol " + std::to_string(volume) +
+                             " 2>/dev/null";
+    return std::system(make.c_str()) == 0 ? gsm : std::string();
+}
 
 TEST_F(SessionTest, OpensPlaysPausesResumesAndStops) {
     const std::string path = MakeWave("message.wav", 65400);
@@ -318,11 +330,8 @@ TEST_F(SessionTest, SaveAsProposesTheNameBeforeTheLastDotAndGuardsThePlayersFile
 // A long message plays at once: the open returns while it is still being decoded, with its
 // whole length known, and a seek past the decoded part lands where it was asked to.
 TEST_F(SessionTest, ALongMessagePlaysWhileItIsDecoded) {
-    const std::string gsm = dir.File("long-gsm.wav");
-    ASSERT_EQ(std::system(("sox -n -r 8000 -c 1 -e gsm-full-rate " + gsm +
-                           " synth 1800 sine 300 vol 0.2 2>/dev/null")
-                              .c_str()),
-              0);
+    const std::string gsm = MakeLongGsm(dir, 1800, 0.2);
+    ASSERT_FALSE(gsm.empty()) << "sox failed";
     session->OpenSource(Q(gsm));
     ASSERT_TRUE(reports.empty());
     EXPECT_TRUE(session->Converting());
@@ -344,6 +353,52 @@ TEST_F(SessionTest, ALongMessagePlaysWhileItIsDecoded) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "private"),
                             std::filesystem::directory_iterator()),
               1);  // the recording alone
+}
+
+TEST_F(SessionTest, VoiceToolsAreRememberedAndSkippedSilenceIsShownAsTimeSaved) {
+    session->SetSkipSilence(true);
+    session->SetLevelVoice(true);
+    session->SetLevelVoice(false);
+    Restart();
+    EXPECT_TRUE(session->Tools().skipSilence);
+    EXPECT_FALSE(session->Tools().level);
+
+    // Two spoken phrases 3 s apart: 2.75 s saved, shown in whole seconds.
+    const std::vector<int16_t> tone = testutil::VoiceMessage(dir, {3000}, -70);
+    ASSERT_FALSE(tone.empty()) << "espeak-ng or sox failed";
+    const std::string path = dir.File("pause.wav");
+    testutil::WritePcmWave(path, tone);
+    session->OpenSource(Q(path));
+    const uint32_t duration = session->DurationMs();
+    EXPECT_EQ(duration, tone.size() / 8);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            session->Tick();
+            return !session->HasPlayer();
+        },
+        20000));
+    EXPECT_EQ(session->GetDisplay().saved, PlayerSession::SavedText(2750));
+    EXPECT_EQ(session->GetDisplay().time, PlayerSession::TimeText(0, duration / 1000));
+}
+
+TEST_F(SessionTest, AMessageIsMeasuredWhileItIsDecodedAndThenWhole) {
+    const std::string gsm = MakeLongGsm(dir, 900, 0.05);
+    ASSERT_FALSE(gsm.empty()) << "sox failed";
+    const std::string out = dir.File("out.wav");
+    BackgroundConversion conversion(gsm, out);
+    ASSERT_TRUE(conversion.Progress()->WaitForHeader(std::chrono::seconds(5)));
+    VoiceMeasureLoader loader;
+    std::vector<std::pair<uint64_t, bool>> seen;  // frames measured, final
+    QObject::connect(&loader, &VoiceMeasureLoader::LevelsChanged,
+                     [&] { seen.emplace_back(loader.Levels()->frames, loader.Final()); });
+    loader.Load(Q(out), conversion.Progress());
+    ASSERT_TRUE(WaitUntil([&] { return loader.Final(); }, 60000));
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_FALSE(seen.front().second);
+    EXPECT_LT(seen.front().first, seen.back().first);
+    EXPECT_EQ(seen.back().first, 900u * 8000);
+    // A sine at 0.05 of full scale: -29 dBFS RMS, about -32 LUFS at 300 Hz.
+    EXPECT_NEAR(loader.Levels()->loudnessLufs, -29.0 - 3.0, 1.5);
 }
 
 }  // namespace

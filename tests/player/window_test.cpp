@@ -107,6 +107,15 @@ TEST_F(WindowTest, KeysDriveTheTransportVolumeAndCommands) {
     Key(Qt::Key_O, Qt::ControlModifier);  // Open File; cancelled
     EXPECT_EQ(fileQuestions.size(), 2u);
     EXPECT_EQ(session->SourceName(), "keys.wav");
+
+    // K and L switch the voice tools; their menu items show the state.
+    Key(Qt::Key_K);
+    Key(Qt::Key_L);
+    Key(Qt::Key_L);
+    EXPECT_TRUE(session->Tools().skipSilence);
+    EXPECT_FALSE(session->Tools().level);
+    EXPECT_TRUE(window->findChild<QAction*>("skipSilence")->isChecked());
+    EXPECT_FALSE(window->findChild<QAction*>("levelVoice")->isChecked());
 }
 
 // Open File starts in the folder of the file it opened last, also after a new start.
