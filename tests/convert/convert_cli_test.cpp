@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -559,4 +561,125 @@ TEST(ConvertCli, PlayRemovesTheCopyAKilledPlayLeft) {
     EXPECT_FALSE(std::filesystem::exists(left));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "tmp"), {}), 1);
     EXPECT_TRUE(std::filesystem::exists(living.Path()));
+}
+
+namespace {
+
+// A spoken message from espeak-ng, made a phone message with sox: mono, 16-bit, at rate
+// (about 9 s of speech), with channels copies of it side by side, the first silent when
+// leftSilent.
+void WriteSpeech(const std::string& path, unsigned rate, unsigned channels = 1,
+                 bool leftSilent = false) {
+    const std::string voice = path + ".voice.wav";
+    const std::string text =
+        "This is a voice message for you. Please call me back when you get a moment; I will "
+        "be at the office until six this evening. Thanks, and talk to you soon.";
+    const std::string remix = channels == 1 ? "" : leftSilent ? " remix 0 1" : " remix 1 1";
+    ASSERT_EQ(std::system(("espeak-ng -w " + Quote(voice) + " " + Quote(text) + " && sox " +
+                           Quote(voice) + " -r " + std::to_string(rate) + " -b 16 " + Quote(path) +
+                           remix + " && rm " + Quote(voice))
+                              .c_str()),
+              0);
+}
+
+// The samples of a file as ffmpeg decodes it: 16-bit, mono, at rate.
+std::vector<int16_t> DecodedByFfmpeg(const std::string& path, unsigned rate) {
+    const std::string raw = path + ".raw";
+    EXPECT_EQ(std::system(("ffmpeg -v error -y -i " + Quote(path) + " -f s16le -ac 1 -ar " +
+                           std::to_string(rate) + " " + Quote(raw))
+                              .c_str()),
+              0)
+        << path;
+    const Bytes bytes = ReadFile(raw);
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+// The codec ffprobe finds in a file's first stream ("opus", "mp3", "pcm_s16le").
+std::string CodecOf(const std::string& path) {
+    FILE* pipe = ::popen(("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name "
+                          "-of default=nw=1:nk=1 " +
+                          Quote(path))
+                             .c_str(),
+                         "r");
+    std::string text;
+    char buffer[256];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+    ::pclose(pipe);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}
+
+double Rms(const std::vector<int16_t>& samples) {
+    double sum = 0;
+    for (int16_t s : samples) sum += static_cast<double>(s) * s;
+    return samples.empty() ? 0 : std::sqrt(sum / samples.size());
+}
+
+// The channel count and input rate in an Ogg Opus file's identification header.
+std::pair<unsigned, uint32_t> OpusHead(const Bytes& file) {
+    const std::string text(file.begin(), file.end());
+    const size_t at = text.find("OpusHead");
+    if (at == std::string::npos || at + 16 > file.size()) return {0, 0};
+    uint32_t rate = 0;
+    for (int i = 3; i >= 0; --i) rate = rate << 8 | file[at + 12 + i];
+    return {file[at + 9], rate};
+}
+
+}  // namespace
+
+// FLAC holds exactly the WAVE output's samples (8-bit ones too); Opus and MP3 are small
+// speech copies that a common decoder reads back at the message's length. The format comes
+// from OUTPUT's extension in any letter case, or from --format whatever the name says.
+TEST(ConvertCli, SharedCopiesDecodeBackWithAnIndependentDecoder) {
+    TempDir dir;
+    WriteSpeech(dir.File("speech.wav"), 8000);
+    const std::string in = Quote(dir.File("speech.wav"));
+    ASSERT_EQ(RunConvert(in + " " + Quote(dir.File("plain.wav"))).status, 0);
+    const PcmFile wave = ReadPcm(dir.File("plain.wav"));
+    const double seconds = wave.samples.size() / 8000.0;
+    ASSERT_GT(seconds, 5);
+    for (const char* name : {"copy.flac", "copy.OPUS", "copy.Mp3"})
+        ASSERT_EQ(RunConvert(in + " " + Quote(dir.File(name))).status, 0) << name;
+    Result r = RunConvert("--format mp3 " + in + " " + Quote(dir.File("named.wav")));
+    ASSERT_EQ(r.status, 0) << r.output;
+
+    const auto flacSamples = [&](const std::string& flac, const char* sign) {
+        const std::string raw = dir.File("flac.raw");
+        EXPECT_EQ(std::system(("flac -s -d -f --force-raw-format --endian=little --sign=" +
+                               std::string(sign) + " -o " + Quote(raw) + " " + Quote(flac))
+                                  .c_str()),
+                  0);
+        return ReadFile(raw);
+    };
+    const Bytes plain = ReadFile(dir.File("plain.wav"));
+    EXPECT_TRUE(flacSamples(dir.File("copy.flac"), "signed") ==
+                Bytes(plain.begin() + 44, plain.end()));
+    // An 8-bit message stays 8-bit in its WAVE output, and so in the FLAC copy.
+    Format eight;
+    eight.byteRate = 8000;
+    eight.blockAlign = 1;
+    eight.bitsPerSample = 8;
+    Bytes bytes(4000);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 % 251);
+    WriteFile(dir.File("eight.wav"), Wave(eight, bytes));
+    ASSERT_EQ(RunConvert(Quote(dir.File("eight.wav")) + " " + Quote(dir.File("eight.flac"))).status,
+              0);
+    EXPECT_TRUE(flacSamples(dir.File("eight.flac"), "unsigned") == bytes);
+
+    // Speech at 24 kbit/s: about a fifth of 8 kHz 16-bit PCM (128 kbit/s).
+    const Bytes opus = ReadFile(dir.File("copy.OPUS"));
+    const double kbits = opus.size() * 8 / seconds / 1000;
+    EXPECT_GT(kbits, 18) << kbits;
+    EXPECT_LT(kbits, 30) << kbits;
+    EXPECT_EQ(OpusHead(opus), (std::pair<unsigned, uint32_t>{1, 8000}));
+    for (const char* name : {"copy.OPUS", "copy.Mp3", "named.wav"}) {
+        const std::vector<int16_t> decoded = DecodedByFfmpeg(dir.File(name), 8000);
+        // MP3 adds up to a frame of padding (576 samples at 8 kHz).
+        EXPECT_NEAR(decoded.size() / 8000.0, seconds, 0.1) << name;
+        EXPECT_NEAR(Rms(decoded), Rms(wave.samples), Rms(wave.samples) * 0.2) << name;
+    }
+    EXPECT_EQ(CodecOf(dir.File("named.wav")), "mp3");
+    EXPECT_EQ(CodecOf(dir.File("copy.Mp3")), "mp3");
 }
