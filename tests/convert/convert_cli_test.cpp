@@ -575,7 +575,7 @@ void WriteSpeech(const std::string& path, unsigned rate, unsigned channels = 1,
         "This is a voice message for you. Please call me back when you get a moment; I will "
         "be at the office until six this evening. Thanks, and talk to you soon.";
     const std::string remix = channels == 1 ? "" : leftSilent ? " remix 0 1" : " remix 1 1";
-    ASSERT_EQ(std::system(("espeak-ng -w " + Quote(voice) + " " + Quote(text) + " && sox " +
+    ASSERT_EQ(std::system(("espeak-ng -w " + Quote(voice) + " " + Quote(text) + " && sox -G " +
                            Quote(voice) + " -r " + std::to_string(rate) + " -b 16 " + Quote(path) +
                            remix + " && rm " + Quote(voice))
                               .c_str()),
@@ -682,4 +682,103 @@ TEST(ConvertCli, SharedCopiesDecodeBackWithAnIndependentDecoder) {
     }
     EXPECT_EQ(CodecOf(dir.File("named.wav")), "mp3");
     EXPECT_EQ(CodecOf(dir.File("copy.Mp3")), "mp3");
+}
+
+// Opus and MP3 copies are mono, both channels mixed, at the nearest rate above the message's
+// that the format takes; the length stays.
+TEST(ConvertCli, SpeechCopiesMixDownToMonoAtARateTheFormatTakes) {
+    TempDir dir;
+    WriteSpeech(dir.File("stereo.wav"), 11025, 2, true);  // the voice on the right only
+    const std::string in = Quote(dir.File("stereo.wav"));
+    const PcmFile wave = ReadPcm(dir.File("stereo.wav"));
+    const double seconds = wave.samples.size() / 2 / 11025.0;
+    std::vector<int16_t> right;
+    for (size_t i = 1; i < wave.samples.size(); i += 2) right.push_back(wave.samples[i]);
+    for (const char* name : {"copy.opus", "copy.mp3"})
+        ASSERT_EQ(RunConvert(in + " " + Quote(dir.File(name))).status, 0) << name;
+    EXPECT_EQ(OpusHead(ReadFile(dir.File("copy.opus"))), (std::pair<unsigned, uint32_t>{1, 12000}));
+    for (const char* name : {"copy.opus", "copy.mp3"}) {
+        const std::vector<int16_t> decoded = DecodedByFfmpeg(dir.File(name), 11025);
+        EXPECT_NEAR(decoded.size() / 11025.0, seconds, 0.1) << name;
+        // Half the voice: the mean of a silent and a speaking channel.
+        EXPECT_NEAR(Rms(decoded), Rms(right) / 2, Rms(right) * 0.1) << name;
+    }
+}
+
+TEST(ConvertCli, OutputOptionsAreRefusedWhereTheyHaveNoUseAndBadFormatsNamed) {
+    TempDir dir;
+    WriteFile(dir.File("in.wav"), MuLawFile());
+    const std::string in = Quote(dir.File("in.wav"));
+    for (const std::string& arguments :
+         {"--format ogg " + in + " out.ogg", "--format= " + in + " out.wav",
+          "--format FLAC2 " + in + " out.flac", "--format opus --info " + in,
+          "--level --info " + in, "--trim-silence --play " + in}) {
+        const Result r = RunConvert(arguments);
+        EXPECT_EQ(r.status, 2) << arguments;
+        EXPECT_NE(r.output.find("usage: corvane-convert"), std::string::npos) << r.output;
+        if (arguments.starts_with("--format ogg")) {
+            EXPECT_EQ(r.output.rfind(
+                          "corvane-convert: unknown format 'ogg' (wav, flac, opus or mp3)\n", 0),
+                      0u)
+                << r.output;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.ogg")));
+
+    // Standard output is WAVE unless a format is named; any letter case names it.
+    Result r = RunConvert(in + " -", "", false);
+    EXPECT_EQ(r.output.substr(0, 4), "RIFF");
+    r = RunConvert("--format FLAC " + in + " -", "", false);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output.substr(0, 4), "fLaC");
+    // An extension that names no format is WAVE, byte for byte.
+    ASSERT_EQ(RunConvert(in + " " + Quote(dir.File("a.wav"))).status, 0);
+    ASSERT_EQ(RunConvert(in + " " + Quote(dir.File("a.ogg"))).status, 0);
+    EXPECT_TRUE(ReadFile(dir.File("a.ogg")) == ReadFile(dir.File("a.wav")));
+}
+
+TEST(ConvertCli, BatchWritesEachSourceInTheFormatUnderItsExtension) {
+    EXPECT_EQ(BatchOutputName("calls/msg.gsm", ShareFormat::kOpus), "msg.opus");
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "out");
+    WriteFile(dir.File("msg.gsm"), Bytes(33 * 50, 0));
+    WriteFile(dir.File("note.wav"), MuLawFile());
+    const Result r =
+        RunConvert("--verbose --format flac --output-dir " + Quote(dir.File("out")) + " -j 2 " +
+                   Quote(dir.File("msg.gsm")) + " " + Quote(dir.File("note.wav")));
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("wrote FLAC, 1 channel(s), 8000 Hz, 8000 samples per channel"),
+              std::string::npos)
+        << r.output;
+    for (const char* name : {"msg.flac", "note.flac"})
+        EXPECT_EQ(CodecOf(dir.File(std::string("out/") + name)), "flac") << name;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "out"), {}), 2);
+}
+
+// A copy that cannot be written leaves the file it would replace as it was, and nothing else.
+TEST(ConvertCli, AFailedSharedCopyLosesNothingAndSaysWhy) {
+    TempDir dir;
+    WriteFile(dir.File("in.wav"), MuLawFile());
+    std::filesystem::create_directory(dir.path() / "locked");
+    const std::string output = dir.File("locked/out.opus");
+    const Bytes previous{'o', 'l', 'd'};
+    WriteFile(output, previous);
+    ::chmod(output.c_str(), 0666);
+    const bool root = ::geteuid() == 0;
+    const std::string as = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    if (!root) ::chmod(dir.File("locked").c_str(), 0555);
+    Result r = RunConvert(Quote(dir.File("in.wav")) + " " + Quote(output), as);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output.rfind("corvane-convert: " + dir.File("in.wav") + ": Cannot create", 0), 0u)
+        << r.output;
+    EXPECT_NE(r.output.find("Permission denied"), std::string::npos) << r.output;
+    EXPECT_EQ(ReadFile(output), previous);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "locked"), {}), 1);
+    ::chmod(dir.File("locked").c_str(), 0755);
+
+    // A full disk midway, on a device.
+    r = RunConvert("--format flac " + Quote(dir.File("in.wav")) + " /dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "corvane-convert: " + dir.File("in.wav") +
+                            ": Cannot write \"/dev/full\": No space left on device.\n");
 }
