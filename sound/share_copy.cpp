@@ -108,9 +108,8 @@ struct ResamplerCloser {
 // interleaved 16-bit frames.
 class PcmSource {
   public:
-    explicit PcmSource(const std::string& path) {
-        auto openError = std::make_unique<CFileException>();
-        if (!file_.Open(path, CFile::modeRead, openError.get(), true)) throw openError.release();
+    explicit PcmSource(CFile& file) : file_(file) {
+        file_.Seek(0);
         if (!header_.ReadHeader(file_)) throw new CWaveDecoderException("Invalid wav header.");
         const uint16_t bits = header_.bitsPerSample;
         if (header_.formatTag != FormatTag::Pcm || (bits != 8 && bits != 16) ||
@@ -144,7 +143,7 @@ class PcmSource {
     }
 
   private:
-    CFile file_;
+    CFile& file_;
     WaveHeader header_;
     size_t frameBytes_ = 0;
     uint64_t left_ = 0;  // whole frames still to read
@@ -379,14 +378,20 @@ uint16_t ShareChannels(ShareFormat format, uint16_t channels) {
 
 ShareCopy EncodeShareCopy(const std::string& pcmPath, const std::string& outputPath,
                           const std::string& outputName, const ShareOptions& options) {
-    PcmSource source(pcmPath);
+    CFile pcm;
+    auto openError = std::make_unique<CFileException>();
+    if (!pcm.Open(pcmPath, CFile::modeRead, openError.get(), true)) throw openError.release();
+    return EncodeShareCopy(pcm, outputPath, outputName, options);
+}
+
+ShareCopy EncodeShareCopy(CFile& pcm, const std::string& outputPath, const std::string& outputName,
+                          const ShareOptions& options) {
+    PcmSource source(pcm);
     OutputFile output(outputPath, outputName);
     Encoder encoder(output.Target(), outputName, options.format, source.Channels(),
                     source.SampleRate(), source.EightBit());
     std::vector<int16_t> frames, filtered;
     for (bool end = false; !end;) {
-        if (options.cancel && options.cancel->load(std::memory_order_relaxed))
-            throw new CMessageException("The copy was cancelled.");
         source.Read(frames);
         end = frames.empty();
         if (!options.filter) {
@@ -406,10 +411,10 @@ ShareCopy EncodeShareCopy(const std::string& pcmPath, const std::string& outputP
     return {options.format, encoder.Channels(), encoder.SampleRate(), encoder.Frames()};
 }
 
-ShareCopy WriteShareCopy(const std::string& pcmPath, const std::string& targetPath,
-                         const ShareOptions& options, Flush flush) {
+ShareCopy WriteShareCopy(CFile& pcm, const std::string& targetPath, const ShareOptions& options,
+                         Flush flush) {
     FileReplacer replacer(targetPath, flush);
-    const ShareCopy copy = EncodeShareCopy(pcmPath, replacer.ScratchPath(), targetPath, options);
+    const ShareCopy copy = EncodeShareCopy(pcm, replacer.ScratchPath(), targetPath, options);
     replacer.Commit();
     return copy;
 }

@@ -13,7 +13,6 @@
 // bits first.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -22,6 +21,8 @@
 #include <vector>
 
 #include "platform/file_replacer.h"
+
+class CFile;
 
 enum class ShareFormat { kWave, kFlac, kOpus, kMp3 };
 
@@ -48,9 +49,6 @@ class FrameFilter {
 struct ShareOptions {
     ShareFormat format = ShareFormat::kWave;
     FrameFilter* filter = nullptr;  // none: the frames as decoded
-    // Set from another thread, the copy stops at its next block, throwing a
-    // CMessageException* ("The copy was cancelled.").
-    const std::atomic<bool>* cancel = nullptr;
 };
 
 // What was written.
@@ -74,8 +72,13 @@ uint16_t ShareChannels(ShareFormat format, uint16_t channels);
 ShareCopy EncodeShareCopy(const std::string& pcmPath, const std::string& outputPath,
                           const std::string& outputName, const ShareOptions& options);
 
+// The same from pcm, a file opened for reading (its position does not matter): a caller may
+// open the recording at once and encode it later, whatever becomes of its name meanwhile.
+ShareCopy EncodeShareCopy(CFile& pcm, const std::string& outputPath, const std::string& outputName,
+                          const ShareOptions& options);
+
 // The same into targetPath through a FileReplacer: targetPath (after links) is replaced in
 // one step once the whole copy is written, and any failure leaves it as it was and no file
 // behind.
-ShareCopy WriteShareCopy(const std::string& pcmPath, const std::string& targetPath,
-                         const ShareOptions& options, Flush flush = Flush::kWhenReplacing);
+ShareCopy WriteShareCopy(CFile& pcm, const std::string& targetPath, const ShareOptions& options,
+                         Flush flush = Flush::kWhenReplacing);
