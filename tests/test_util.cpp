@@ -1,6 +1,9 @@
 #include "tests/test_util.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -104,6 +107,110 @@ PcmFile ReadPcm(const std::string& path) {
               {}};
     for (size_t o = 44; o + 1 < b.size(); o += 2) p.samples.push_back(static_cast<int16_t>(u16(o)));
     return p;
+}
+
+}  // namespace testutil
+
+namespace testutil {
+
+std::string ShellOutput(const std::string& command) {
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return {};
+    std::string output;
+    char buffer[4096];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    ::pclose(pipe);
+    return output;
+}
+
+void WritePcmWave(const std::string& path, const std::vector<int16_t>& samples, uint32_t sampleRate,
+                  uint16_t channels) {
+    Bytes data;
+    data.reserve(samples.size() * 2);
+    for (int16_t s : samples) Put16(data, static_cast<uint16_t>(s));
+    Format f;
+    f.channels = channels;
+    f.sampleRate = sampleRate;
+    f.blockAlign = static_cast<uint16_t>(2 * channels);
+    f.byteRate = sampleRate * f.blockAlign;
+    WriteFile(path, Wave(f, data));
+}
+
+std::vector<int16_t> VoiceMessage(const TempDir& dir, const std::vector<uint32_t>& pausesMs,
+                                  double hissDbfs) {
+    static const char* const kPhrases[] = {
+        "Hello, this is Ann from the front desk, calling about your order.",
+        "The parcel arrived this morning and it is waiting for you here.",
+        "We are open until six tonight, and again tomorrow from nine.",
+        "If that does not suit you, call me back and we will find a time.",
+        "Thanks a lot, and have a good day.",
+    };
+    constexpr uint32_t kRate = 8000;
+    std::vector<int16_t> message;
+    for (size_t i = 0; i <= pausesMs.size(); ++i) {
+        const std::string spoken = dir.File("spoken.wav");
+        const std::string phrase = dir.File("phrase.wav");
+        ShellOutput("espeak-ng -w " + spoken + " '" + kPhrases[i % std::size(kPhrases)] +
+                    "' && sox " + spoken + " -r 8000 -b 16 -c 1 " + phrase);
+        std::vector<int16_t> samples;
+        try {
+            samples = ReadPcm(phrase).samples;
+        } catch (const std::exception&) {
+            return {};
+        }
+        // espeak-ng leaves some silence around a phrase: trim it to the spoken part.
+        auto loud = [](int16_t s) { return std::abs(int{s}) > 300; };
+        const auto first = std::find_if(samples.begin(), samples.end(), loud);
+        const auto last = std::find_if(samples.rbegin(), samples.rend(), loud).base();
+        if (first >= last) return {};
+        message.insert(message.end(), first, last);
+        if (i < pausesMs.size())
+            message.resize(message.size() + size_t{pausesMs[i]} * kRate / 1000);
+    }
+    if (std::isfinite(hissDbfs)) {
+        // Uniform noise: RMS is amplitude / sqrt(3).
+        const double amplitude = 32768.0 * std::pow(10.0, hissDbfs / 20.0) * std::sqrt(3.0);
+        std::mt19937 random(17);
+        std::uniform_real_distribution<double> noise(-amplitude, amplitude);
+        for (int16_t& s : message)
+            s = static_cast<int16_t>(std::clamp(std::lround(s + noise(random)), -32768L, 32767L));
+    }
+    return message;
+}
+
+Loudness MeasureLoudness(const std::string& path) {
+    const std::string out =
+        ShellOutput("ffmpeg -nostats -hide_banner -i " + path + " -af ebur128=peak=true -f null -");
+    Loudness loudness{std::nan(""), std::nan("")};
+    // The summary at the end: "I:  -23.0 LUFS" and, under "True peak:", "Peak:  -1.2 dBFS".
+    const size_t summary = out.rfind("Summary:");
+    if (summary == std::string::npos) return loudness;
+    const size_t i = out.find("I:", summary);
+    const size_t peak = out.find("Peak:", out.find("True peak:", summary));
+    if (i != std::string::npos) loudness.integratedLufs = std::strtod(out.c_str() + i + 2, nullptr);
+    if (peak != std::string::npos)
+        loudness.truePeakDbtp = std::strtod(out.c_str() + peak + 5, nullptr);
+    return loudness;
+}
+
+Pauses DetectPauses(const std::string& path, double noiseDb, double minSeconds) {
+    const std::string out = ShellOutput("ffmpeg -nostats -hide_banner -i " + path +
+                                        " -af silencedetect=noise=" + std::to_string(noiseDb) +
+                                        "dB:d=" + std::to_string(minSeconds) + " -f null -");
+    Pauses result;
+    double soundStart = 0;
+    for (size_t at = out.find("silence_start: "); at != std::string::npos;
+         at = out.find("silence_start: ", at + 1)) {
+        Stretch pause;
+        pause.start = std::strtod(out.c_str() + at + 15, nullptr);
+        const size_t end = out.find("silence_end: ", at);
+        pause.end =
+            end == std::string::npos ? pause.start : std::strtod(out.c_str() + end + 13, nullptr);
+        if (pause.start > soundStart) result.sounds.push_back({soundStart, pause.start});
+        result.pauses.push_back(pause);
+        soundStart = pause.end;
+    }
+    return result;
 }
 
 }  // namespace testutil

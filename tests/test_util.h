@@ -60,3 +60,41 @@ struct PcmFile {
 PcmFile ReadPcm(const std::string& path);
 
 }  // namespace testutil
+
+namespace testutil {
+
+// ---- Voice messages made at test time (speech from espeak-ng, resampled by sox) and
+// measured by ffmpeg, a meter independent of ours.
+
+// Runs command through the shell; returns its stdout and stderr together.
+std::string ShellOutput(const std::string& command);
+// Interleaved 16-bit samples as a canonical PCM WAVE file.
+void WritePcmWave(const std::string& path, const std::vector<int16_t>& samples,
+                  uint32_t sampleRate = 8000, uint16_t channels = 1);
+// A message of spoken phrases at 8000 Hz mono, with pausesMs[i] of pause after phrase i (as
+// many phrases as pauses, then one more) and white line hiss at hissDbfs RMS throughout
+// (none for -inf). Empty when espeak-ng or sox fail.
+std::vector<int16_t> VoiceMessage(const TempDir& dir, const std::vector<uint32_t>& pausesMs,
+                                  double hissDbfs);
+
+struct Loudness {
+    double integratedLufs = 0;
+    double truePeakDbtp = 0;
+};
+// ffmpeg's EBU R128 meter (ebur128=peak=true) over the file.
+Loudness MeasureLoudness(const std::string& path);
+
+struct Stretch {
+    double start = 0;  // seconds
+    double end = 0;
+    double Length() const { return end - start; }
+};
+// ffmpeg's silencedetect over the file: the pauses under noiseDb lasting minSeconds or more,
+// and the sound between them (sounds[i] before pauses[i]).
+struct Pauses {
+    std::vector<Stretch> pauses;
+    std::vector<Stretch> sounds;
+};
+Pauses DetectPauses(const std::string& path, double noiseDb, double minSeconds);
+
+}  // namespace testutil
