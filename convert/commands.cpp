@@ -111,14 +111,6 @@ Conversion ConvertToStream(const std::string& source, const std::string& output,
     return done;
 }
 
-// The voice tools that options ask for, over the decoded recording at pcmPath; none when
-// neither is asked for.
-std::unique_ptr<FrameFilter> VoiceTools(const OutputOptions& options, const std::string&) {
-    if (options.trimSilence || options.level)
-        throw new CMessageException("The voice tools are not available in this build.");
-    return nullptr;
-}
-
 // A copy in another format, or with the voice tools: decoded into a scratch file in the
 // temporary folder, then encoded from there into output (replaced in one step) or, for a
 // stream, into a second scratch file that is copied out whole.
@@ -130,8 +122,8 @@ ShareCopy ConvertShared(const std::string& source, const std::string& output,
     if (!stream) replacer.emplace(output);
     ScratchFile pcm(TemporaryFolder(), NameOf(source), 0600);
     sourceFormat = ConvertFile(source, pcm.Path()).sourceFormat;
-    const std::unique_ptr<FrameFilter> tools = VoiceTools(options, pcm.Path());
-    const ShareOptions share{OutputFormat(options, output), tools.get()};
+    const ShareOptions share{OutputFormat(options, output),
+                             {.skipSilence = options.trimSilence, .level = options.level}};
     if (replacer) {
         const ShareCopy copy = EncodeShareCopy(pcm.Path(), replacer->ScratchPath(), output, share);
         replacer->Commit();

@@ -579,26 +579,23 @@ void PlayerSession::SaveSharedCopy(const QString& destination, ShareFormat forma
     auto work = [this, id = copy->id, destination, format, pcm = std::move(pcm),
                  progress = std::move(progress), source = LocalPath(sourcePath),
                  folder = QFileInfo(tempPath).absolutePath().toStdString(),
-                 tools = VoiceToolsForCopy(LocalPath(tempPath))] {
+                 tools = VoiceToolsForCopy()] {
         const ExceptionPtr error = CatchException([&] {
             while (progress && !progress->Ended())
                 progress->WaitForBytes(UINT64_MAX, std::chrono::milliseconds(200));
             if (progress && progress->State() == ConversionState::kFailed)
                 throw new CMessageException(progress->Error());
-            const ShareOptions options{format, tools.get()};
-            if (!progress || progress->State() == ConversionState::kFinished) {
-                WriteShareCopy(*pcm, LocalPath(destination), options);
+            const bool whole = !progress || progress->State() == ConversionState::kFinished;
+            if (whole && !tools.Any()) {
+                WriteShareCopy(*pcm, LocalPath(destination), format);
                 return;
             }
-            // Another open cancelled the recording's conversion before its end: the copy
-            // decodes the source itself, into a scratch file of its own in the private folder.
+            // Another open cancelled the recording's conversion before its end, or the voice
+            // tools read the message by name (twice: measured, then shaped): the copy decodes
+            // the source itself, into a scratch file of its own in the private folder.
             const ScratchFile decoded(folder, "shared", 0600);
             ConvertFile(source, decoded.Path());
-            CFile whole;
-            auto openError = std::make_unique<CFileException>();
-            if (!whole.Open(decoded.Path(), CFile::modeRead, openError.get()))
-                throw openError.release();
-            WriteShareCopy(whole, LocalPath(destination), options);
+            WriteShareCopy(decoded.Path(), LocalPath(destination), {format, tools});
         });
         const QString why = error ? QString::fromStdString(error->Message()) : QString();
         QMetaObject::invokeMethod(
@@ -625,8 +622,8 @@ void PlayerSession::EndSharedCopy(uint64_t id, const QString& destination, const
     emit SharedCopyEnded(destination);
 }
 
-std::unique_ptr<FrameFilter> PlayerSession::VoiceToolsForCopy(const std::string&) const {
-    return nullptr;  // the voice tools join here
+VoiceTools PlayerSession::VoiceToolsForCopy() const {
+    return {};  // the player's switches for the voice tools join here
 }
 
 void PlayerSession::ReportError(const ExceptionPtr& error, const QString& detail, bool stopIcon) {

@@ -190,8 +190,8 @@ class PlayerSession : public QObject {
     struct SharedCopy;
     // The copy number id has ended: why it failed, empty when it was saved.
     void EndSharedCopy(uint64_t id, const QString& destination, const QString& why);
-    // The voice tools as set, for a copy of the recording at pcmPath; none when all are off.
-    std::unique_ptr<FrameFilter> VoiceToolsForCopy(const std::string& pcmPath) const;
+    // The voice tools as set, for a shared copy.
+    VoiceTools VoiceToolsForCopy() const;
     // Takes the pending open once its conversion has begun or ended; nothing before.
     void TakePendingOpen();
     // The pending open's conversion has begun: its output becomes the recording and plays.

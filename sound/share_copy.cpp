@@ -15,6 +15,7 @@
 
 #include "platform/file.h"
 #include "playback/wave_exceptions.h"
+#include "sound/voice_tools_file.h"
 #include "sound/wave_header.h"
 
 namespace {
@@ -181,13 +182,16 @@ class Encoder {
     uint32_t SampleRate() const { return rate_; }
     uint64_t Frames() const { return frames_; }
 
-    // Encodes interleaved frames of the recording's channels; with end, the last of them.
-    void Write(const std::vector<int16_t>& frames, bool end) {
-        const std::vector<int16_t>& mixed = channels_ == inChannels_ ? frames : MixDown(frames);
+    // Encodes count interleaved frames of the recording's channels; with end, the last.
+    void Write(const int16_t* frames, size_t count, bool end) {
+        if (channels_ != inChannels_) {
+            frames = MixDown(frames, count);
+        }
         if (resampler_) {
-            Resample(mixed, end);
-        } else {
-            WriteFrames(sf_writef_short(file_.get(), mixed.data(), Count(mixed)), Count(mixed));
+            Resample(frames, count, end);
+        } else if (count > 0) {
+            const auto n = static_cast<sf_count_t>(count);
+            WriteFrames(sf_writef_short(file_.get(), frames, n), n);
         }
     }
 
@@ -241,28 +245,24 @@ class Encoder {
         sf_command(file_.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
     }
 
-    sf_count_t Count(const std::vector<int16_t>& samples) const {
-        return static_cast<sf_count_t>(samples.size() / channels_);
-    }
-
-    const std::vector<int16_t>& MixDown(const std::vector<int16_t>& frames) {
-        mixed_.resize(frames.size() / inChannels_);
-        const int16_t* s = frames.data();
+    // The mean of each frame's channels.
+    const int16_t* MixDown(const int16_t* frames, size_t count) {
+        mixed_.resize(count);
         for (int16_t& out : mixed_) {
             int32_t sum = 0;
-            for (uint16_t c = 0; c < inChannels_; ++c) sum += *s++;
+            for (uint16_t c = 0; c < inChannels_; ++c) sum += *frames++;
             out = static_cast<int16_t>(sum / inChannels_);
         }
-        return mixed_;
+        return mixed_.data();
     }
 
-    void Resample(const std::vector<int16_t>& frames, bool end) {
-        in_.resize(frames.size());
-        src_short_to_float_array(frames.data(), in_.data(), static_cast<int>(frames.size()));
-        out_.resize((static_cast<size_t>(Count(frames) * ratio_) + 256) * channels_);
+    void Resample(const int16_t* frames, size_t count, bool end) {
+        in_.resize(count * channels_);
+        src_short_to_float_array(frames, in_.data(), static_cast<int>(in_.size()));
+        out_.resize((static_cast<size_t>(count * ratio_) + 256) * channels_);
         SRC_DATA data{};
         data.data_in = in_.data();
-        data.input_frames = static_cast<long>(Count(frames));
+        data.input_frames = static_cast<long>(count);
         data.src_ratio = ratio_;
         data.end_of_input = end;
         for (;;) {
@@ -335,6 +335,13 @@ class OutputFile {
     std::string name_;
 };
 
+// Closes the encoder and then the file; what was written.
+ShareCopy Finish(Encoder& encoder, OutputFile& output, ShareFormat format) {
+    encoder.Close();
+    output.Close();
+    return {format, encoder.Channels(), encoder.SampleRate(), encoder.Frames()};
+}
+
 }  // namespace
 
 std::optional<ShareFormat> ShareFormatNamed(std::string_view name) {
@@ -378,43 +385,47 @@ uint16_t ShareChannels(ShareFormat format, uint16_t channels) {
 
 ShareCopy EncodeShareCopy(const std::string& pcmPath, const std::string& outputPath,
                           const std::string& outputName, const ShareOptions& options) {
-    CFile pcm;
-    auto openError = std::make_unique<CFileException>();
-    if (!pcm.Open(pcmPath, CFile::modeRead, openError.get(), true)) throw openError.release();
-    return EncodeShareCopy(pcm, outputPath, outputName, options);
+    if (!options.tools.Any()) {
+        CFile pcm;
+        auto openError = std::make_unique<CFileException>();
+        if (!pcm.Open(pcmPath, CFile::modeRead, openError.get(), true)) throw openError.release();
+        return EncodeShareCopy(pcm, outputPath, outputName, options.format);
+    }
+    VoiceToolsFile message(pcmPath, options.tools);
+    OutputFile output(outputPath, outputName);
+    Encoder encoder(output.Target(), outputName, options.format, message.Channels(),
+                    message.SampleRate(), false);
+    message.Run([&](const int16_t* frames, size_t count) { encoder.Write(frames, count, false); });
+    encoder.Write(nullptr, 0, true);
+    return Finish(encoder, output, options.format);
 }
 
 ShareCopy EncodeShareCopy(CFile& pcm, const std::string& outputPath, const std::string& outputName,
-                          const ShareOptions& options) {
+                          ShareFormat format) {
     PcmSource source(pcm);
     OutputFile output(outputPath, outputName);
-    Encoder encoder(output.Target(), outputName, options.format, source.Channels(),
-                    source.SampleRate(), source.EightBit());
-    std::vector<int16_t> frames, filtered;
-    for (bool end = false; !end;) {
+    Encoder encoder(output.Target(), outputName, format, source.Channels(), source.SampleRate(),
+                    source.EightBit());
+    std::vector<int16_t> frames;
+    do {
         source.Read(frames);
-        end = frames.empty();
-        if (!options.filter) {
-            encoder.Write(frames, end);
-            continue;
-        }
-        filtered.clear();
-        if (end) {
-            options.filter->Flush(filtered);
-        } else {
-            options.filter->Process(frames.data(), frames.size() / source.Channels(), filtered);
-        }
-        encoder.Write(filtered, end);
-    }
-    encoder.Close();
-    output.Close();
-    return {options.format, encoder.Channels(), encoder.SampleRate(), encoder.Frames()};
+        encoder.Write(frames.data(), frames.size() / source.Channels(), frames.empty());
+    } while (!frames.empty());
+    return Finish(encoder, output, format);
 }
 
-ShareCopy WriteShareCopy(CFile& pcm, const std::string& targetPath, const ShareOptions& options,
+ShareCopy WriteShareCopy(const std::string& pcmPath, const std::string& targetPath,
+                         const ShareOptions& options, Flush flush) {
+    FileReplacer replacer(targetPath, flush);
+    const ShareCopy copy = EncodeShareCopy(pcmPath, replacer.ScratchPath(), targetPath, options);
+    replacer.Commit();
+    return copy;
+}
+
+ShareCopy WriteShareCopy(CFile& pcm, const std::string& targetPath, ShareFormat format,
                          Flush flush) {
     FileReplacer replacer(targetPath, flush);
-    const ShareCopy copy = EncodeShareCopy(pcm, replacer.ScratchPath(), targetPath, options);
+    const ShareCopy copy = EncodeShareCopy(pcm, replacer.ScratchPath(), targetPath, format);
     replacer.Commit();
     return copy;
 }

@@ -8,9 +8,10 @@
 //   MP3   MPEG layer III at 32 kbit/s constant, mono, at the MP3 rate nearest above the
 //         recording's, for players that know nothing newer.
 //
-// Frames pass through a FrameFilter (the voice tools) before they are mixed down, resampled
-// and encoded. An 8-bit PCM recording (copied unchanged by the converter) is widened to 16
-// bits first.
+// With voice tools on, the whole message is measured first and its frames then pass through
+// the tools (sound/voice_tools_file.h) before they are mixed down, resampled and encoded.
+// Without them, an 8-bit PCM recording (copied unchanged by the converter) is widened to 16
+// bits first; the tools take 16-bit recordings only.
 #pragma once
 
 #include <cstddef>
@@ -18,9 +19,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/file_replacer.h"
+#include "sound/voice_chain.h"
 
 class CFile;
 
@@ -35,20 +36,9 @@ ShareFormat ShareFormatOfPath(std::string_view path);
 const char* ShareFormatExtension(ShareFormat format);
 const char* ShareFormatName(ShareFormat format);
 
-// A stage that interleaved 16-bit frames pass through on their way to the encoder: it may
-// drop frames (skipped silence) and change them (levelling), never their channel count.
-class FrameFilter {
-  public:
-    virtual ~FrameFilter() = default;
-    // Appends to out the frames that frames[0, count) gives.
-    virtual void Process(const int16_t* frames, size_t count, std::vector<int16_t>& out) = 0;
-    // The end of the recording: appends what the filter still holds.
-    virtual void Flush(std::vector<int16_t>& out) = 0;
-};
-
 struct ShareOptions {
     ShareFormat format = ShareFormat::kWave;
-    FrameFilter* filter = nullptr;  // none: the frames as decoded
+    VoiceTools tools;  // all off: the frames as decoded
 };
 
 // What was written.
@@ -67,18 +57,21 @@ uint16_t ShareChannels(ShareFormat format, uint16_t channels);
 // Encodes the PCM WAVE file pcmPath into outputPath, created or truncated and written
 // directly; messages name the file as outputName. Throws CFileException* for a file that
 // cannot be read or written, CWaveDecoderException* for a pcmPath that is no 8- or 16-bit
-// PCM WAVE file ("Invalid wav header.", "Unsupported wave format."), CMessageException* when
-// the encoder refuses the sound ("Cannot encode "NAME" as FLAC: REASON.").
+// PCM WAVE file ("Invalid wav header.", "Unsupported wave format."; with tools on, the
+// CWaveIOException* of sound/voice_tools_file.h), CMessageException* when the encoder
+// refuses the sound ("Cannot encode "NAME" as FLAC: REASON.").
 ShareCopy EncodeShareCopy(const std::string& pcmPath, const std::string& outputPath,
                           const std::string& outputName, const ShareOptions& options);
-
-// The same from pcm, a file opened for reading (its position does not matter): a caller may
-// open the recording at once and encode it later, whatever becomes of its name meanwhile.
+// The same from pcm, a file opened for reading (its position does not matter), as decoded: a
+// caller may open the recording at once and encode it later, whatever becomes of its name
+// meanwhile.
 ShareCopy EncodeShareCopy(CFile& pcm, const std::string& outputPath, const std::string& outputName,
-                          const ShareOptions& options);
+                          ShareFormat format);
 
 // The same into targetPath through a FileReplacer: targetPath (after links) is replaced in
 // one step once the whole copy is written, and any failure leaves it as it was and no file
 // behind.
-ShareCopy WriteShareCopy(CFile& pcm, const std::string& targetPath, const ShareOptions& options,
+ShareCopy WriteShareCopy(const std::string& pcmPath, const std::string& targetPath,
+                         const ShareOptions& options, Flush flush = Flush::kWhenReplacing);
+ShareCopy WriteShareCopy(CFile& pcm, const std::string& targetPath, ShareFormat format,
                          Flush flush = Flush::kWhenReplacing);

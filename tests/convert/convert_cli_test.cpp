@@ -565,21 +565,11 @@ TEST(ConvertCli, PlayRemovesTheCopyAKilledPlayLeft) {
 
 namespace {
 
-// A spoken message from espeak-ng, made a phone message with sox: mono, 16-bit, at rate
-// (about 9 s of speech), with channels copies of it side by side, the first silent when
-// leftSilent.
-void WriteSpeech(const std::string& path, unsigned rate, unsigned channels = 1,
-                 bool leftSilent = false) {
-    const std::string voice = path + ".voice.wav";
-    const std::string text =
-        "This is a voice message for you. Please call me back when you get a moment; I will "
-        "be at the office until six this evening. Thanks, and talk to you soon.";
-    const std::string remix = channels == 1 ? "" : leftSilent ? " remix 0 1" : " remix 1 1";
-    ASSERT_EQ(std::system(("espeak-ng -w " + Quote(voice) + " " + Quote(text) + " && sox -G " +
-                           Quote(voice) + " -r " + std::to_string(rate) + " -b 16 " + Quote(path) +
-                           remix + " && rm " + Quote(voice))
-                              .c_str()),
-              0);
+// A spoken message (espeak-ng, about 9 s at 8000 Hz, mono, 16-bit) as a WAVE file.
+void WriteSpeech(const TempDir& dir, const std::string& path) {
+    const std::vector<int16_t> speech = VoiceMessage(dir, {300, 600, 400}, -70.0);
+    ASSERT_FALSE(speech.empty()) << "espeak-ng or sox failed";
+    WritePcmWave(path, speech);
 }
 
 // The samples of a file as ffmpeg decodes it: 16-bit, mono, at rate.
@@ -598,15 +588,10 @@ std::vector<int16_t> DecodedByFfmpeg(const std::string& path, unsigned rate) {
 
 // The codec ffprobe finds in a file's first stream ("opus", "mp3", "pcm_s16le").
 std::string CodecOf(const std::string& path) {
-    FILE* pipe = ::popen(("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name "
-                          "-of default=nw=1:nk=1 " +
-                          Quote(path))
-                             .c_str(),
-                         "r");
-    std::string text;
-    char buffer[256];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
-    ::pclose(pipe);
+    std::string text = ShellOutput(
+        "ffprobe -v error -select_streams a:0 -show_entries "
+        "stream=codec_name -of default=nw=1:nk=1 " +
+        Quote(path));
     while (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
 }
@@ -634,7 +619,7 @@ std::pair<unsigned, uint32_t> OpusHead(const Bytes& file) {
 // from OUTPUT's extension in any letter case, or from --format whatever the name says.
 TEST(ConvertCli, SharedCopiesDecodeBackWithAnIndependentDecoder) {
     TempDir dir;
-    WriteSpeech(dir.File("speech.wav"), 8000);
+    WriteSpeech(dir, dir.File("speech.wav"));
     const std::string in = Quote(dir.File("speech.wav"));
     ASSERT_EQ(RunConvert(in + " " + Quote(dir.File("plain.wav"))).status, 0);
     const PcmFile wave = ReadPcm(dir.File("plain.wav"));
@@ -688,7 +673,14 @@ TEST(ConvertCli, SharedCopiesDecodeBackWithAnIndependentDecoder) {
 // that the format takes; the length stays.
 TEST(ConvertCli, SpeechCopiesMixDownToMonoAtARateTheFormatTakes) {
     TempDir dir;
-    WriteSpeech(dir.File("stereo.wav"), 11025, 2, true);  // the voice on the right only
+    WriteSpeech(dir, dir.File("mono.wav"));
+    std::vector<int16_t> stereo;  // the voice on the right only
+    for (int16_t s : ReadPcm(dir.File("mono.wav")).samples) stereo.insert(stereo.end(), {0, s});
+    WritePcmWave(dir.File("stereo8k.wav"), stereo, 8000, 2);
+    ASSERT_EQ(std::system(("sox " + Quote(dir.File("stereo8k.wav")) + " -r 11025 " +
+                           Quote(dir.File("stereo.wav")))
+                              .c_str()),
+              0);
     const std::string in = Quote(dir.File("stereo.wav"));
     const PcmFile wave = ReadPcm(dir.File("stereo.wav"));
     const double seconds = wave.samples.size() / 2 / 11025.0;
@@ -781,4 +773,33 @@ TEST(ConvertCli, AFailedSharedCopyLosesNothingAndSaysWhy) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.output, "corvane-convert: " + dir.File("in.wav") +
                             ": Cannot write \"/dev/full\": No space left on device.\n");
+}
+
+// --trim-silence and --level each reach their tool, in any format and in batch mode.
+TEST(ConvertCli, VoiceToolsShapeTheOutputOnlyWhenAskedFor) {
+    TempDir dir;
+    std::vector<int16_t> message = VoiceMessage(dir, {2000}, -50.0);
+    ASSERT_FALSE(message.empty()) << "espeak-ng or sox failed";
+    for (int16_t& s : message) s = static_cast<int16_t>(s / 8);  // a quiet caller
+    WritePcmWave(dir.File("quiet.wav"), message);
+    const double seconds = message.size() / 8000.0;
+    const double quiet = MeasureLoudness(dir.File("quiet.wav")).integratedLufs;
+    ASSERT_LT(quiet, -20);
+    const std::string in = Quote(dir.File("quiet.wav"));
+    std::filesystem::create_directory(dir.path() / "batch");
+    for (const std::string& arguments :
+         {"--trim-silence " + in + " " + Quote(dir.File("trimmed.wav")),
+          "--level " + in + " " + Quote(dir.File("levelled.flac")),
+          "--trim-silence --level --output-dir " + Quote(dir.File("batch")) + " " + in})
+        ASSERT_EQ(RunConvert(arguments).status, 0) << arguments;
+    const auto length = [](const std::string& path) {
+        return DecodedByFfmpeg(path, 8000).size() / 8000.0;
+    };
+    // The pause of 2 s plays as a quarter of a second.
+    EXPECT_NEAR(length(dir.File("trimmed.wav")), seconds - 1.75, 0.1);
+    EXPECT_NEAR(MeasureLoudness(dir.File("trimmed.wav")).integratedLufs, quiet, 1.0);
+    EXPECT_NEAR(length(dir.File("levelled.flac")), seconds, 0.01);
+    EXPECT_NEAR(MeasureLoudness(dir.File("levelled.flac")).integratedLufs, -16, 1.0);
+    EXPECT_NEAR(length(dir.File("batch/quiet.wav")), seconds - 1.75, 0.1);
+    EXPECT_NEAR(MeasureLoudness(dir.File("batch/quiet.wav")).integratedLufs, -16, 1.0);
 }
