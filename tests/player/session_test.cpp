@@ -14,6 +14,14 @@
 namespace playertest {
 namespace {
 
+// A GSM WAVE file of seconds of a quiet tone, made by sox: long enough to be still decoding
+// while the test acts.
+bool WriteLongGsm(const std::string& path, int seconds) {
+    return std::system(("sox -n -r 8000 -c 1 -e gsm-full-rate " + path + " synth " +
+                        std::to_string(seconds) + " sine 300 vol 0.2 2>/dev/null")
+                           .c_str()) == 0;
+}
+
 TEST_F(SessionTest, OpensPlaysPausesResumesAndStops) {
     const std::string path = MakeWave("message.wav", 65400);
     EXPECT_EQ(session->GetDisplay().fileName, "<No File Opened>");
@@ -328,10 +336,7 @@ TEST_F(SessionTest, ASharedCopyIsTheWholeDecodedRecording) {
         EXPECT_TRUE(filter.contains(QStringLiteral("(*.%1)").arg(ShareFormatExtension(*format))));
     }
     const std::string gsm = dir.File("long-gsm.wav");
-    ASSERT_EQ(std::system(("sox -n -r 8000 -c 1 -e gsm-full-rate " + gsm +
-                           " synth 600 sine 300 vol 0.2 2>/dev/null")
-                              .c_str()),
-              0);
+    ASSERT_TRUE(WriteLongGsm(gsm, 600));
     session->OpenSource(Q(gsm));
     ASSERT_TRUE(session->Converting());
     std::vector<QString> ended;
@@ -376,10 +381,7 @@ TEST_F(SessionTest, ASharedCopyIsTheWholeDecodedRecording) {
 // whole length known, and a seek past the decoded part lands where it was asked to.
 TEST_F(SessionTest, ALongMessagePlaysWhileItIsDecoded) {
     const std::string gsm = dir.File("long-gsm.wav");
-    ASSERT_EQ(std::system(("sox -n -r 8000 -c 1 -e gsm-full-rate " + gsm +
-                           " synth 1800 sine 300 vol 0.2 2>/dev/null")
-                              .c_str()),
-              0);
+    ASSERT_TRUE(WriteLongGsm(gsm, 1800));
     session->OpenSource(Q(gsm));
     ASSERT_TRUE(reports.empty());
     EXPECT_TRUE(session->Converting());
