@@ -115,19 +115,24 @@ size_t RefuseClashes(const std::vector<std::string>& sources,
 
 }  // namespace
 
-std::string BatchOutputName(const std::string& source) {
-    return std::filesystem::path(source).filename().replace_extension(".wav").string();
+std::string BatchOutputName(const std::string& source, ShareFormat format) {
+    return std::filesystem::path(source)
+        .filename()
+        .replace_extension(std::string(".") + ShareFormatExtension(format))
+        .string();
 }
 
 int ConvertBatch(const std::string& folder, const std::vector<std::string>& sources, unsigned jobs,
-                 bool verbose) {
+                 bool verbose, const OutputOptions& options) {
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0)
         return Fail(folder, std::string(std::strerror(errno)) + ".");
     if (!S_ISDIR(st.st_mode)) return Fail(folder, std::string(std::strerror(ENOTDIR)) + ".");
     std::vector<std::string> outputs;
     for (const std::string& source : sources)
-        outputs.push_back((std::filesystem::path(folder) / BatchOutputName(source)).string());
+        outputs.push_back(
+            (std::filesystem::path(folder) / BatchOutputName(source, OutputFormat(options, "-")))
+                .string());
     if (RefuseClashes(sources, outputs) > 0) return 1;
 
     Progress progress(sources.size());
@@ -136,7 +141,7 @@ int ConvertBatch(const std::string& folder, const std::vector<std::string>& sour
         for (size_t i; (i = next++) < sources.size();) {
             std::string summary;
             const ExceptionPtr error =
-                ConvertOne(sources[i], outputs[i], verbose ? &summary : nullptr);
+                ConvertOne(sources[i], outputs[i], options, verbose ? &summary : nullptr);
             progress.Finished(error, sources[i], summary);
         }
     };

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -87,13 +88,10 @@ void CopyAll(const ScratchFile& from, int out, const std::string& outputName) {
     }
 }
 
-// The header's sizes are known only at the end, so the whole file is made in a scratch file
-// first; its name is removed before the copy starts, so nothing can be left behind then.
-// target is output with its links followed, or "-".
-Conversion ConvertToStream(const std::string& source, const std::string& output,
-                           const std::string& target) {
-    ScratchFile scratch(TemporaryFolder(), NameOf(source), 0600);
-    const Conversion done = ConvertFile(source, scratch.Path());
+// Copies the whole file in scratch to output, which is "-" or the stream target (output
+// with its links followed). The scratch file's name is removed before the copy starts, so
+// nothing can be left behind then.
+void CopyToStream(ScratchFile& scratch, const std::string& output, const std::string& target) {
     scratch.Remove();
     const bool standard = output == "-";
     const int out = standard ? STDOUT_FILENO : ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
@@ -101,7 +99,40 @@ Conversion ConvertToStream(const std::string& source, const std::string& output,
     ExceptionPtr error = CatchException([&] { CopyAll(scratch, out, output); });
     if (!standard && ::close(out) != 0 && !error) ThrowFileException(errno, output, "Cannot write");
     if (error) throw error.release();
+}
+
+// The header's sizes are known only at the end, so the whole file is made in a scratch file
+// first.
+Conversion ConvertToStream(const std::string& source, const std::string& output,
+                           const std::string& target) {
+    ScratchFile scratch(TemporaryFolder(), NameOf(source), 0600);
+    const Conversion done = ConvertFile(source, scratch.Path());
+    CopyToStream(scratch, output, target);
     return done;
+}
+
+// A copy in another format, or with the voice tools: decoded into a scratch file in the
+// temporary folder, then encoded from there into output (replaced in one step) or, for a
+// stream, into a second scratch file that is copied out whole.
+ShareCopy ConvertShared(const std::string& source, const std::string& output,
+                        const std::string& target, const OutputOptions& options, bool stream,
+                        FormatTag& sourceFormat) {
+    // An output that cannot be written is refused before anything is decoded.
+    std::optional<FileReplacer> replacer;
+    if (!stream) replacer.emplace(output);
+    ScratchFile pcm(TemporaryFolder(), NameOf(source), 0600);
+    sourceFormat = ConvertFile(source, pcm.Path()).sourceFormat;
+    const ShareOptions share{OutputFormat(options, output),
+                             {.skipSilence = options.trimSilence, .level = options.level}};
+    if (replacer) {
+        const ShareCopy copy = EncodeShareCopy(pcm.Path(), replacer->ScratchPath(), output, share);
+        replacer->Commit();
+        return copy;
+    }
+    ScratchFile encoded(TemporaryFolder(), NameOf(source), 0600);
+    const ShareCopy copy = EncodeShareCopy(pcm.Path(), encoded.Path(), output, share);
+    CopyToStream(encoded, output, target);
+    return copy;
 }
 
 std::string Summary(const Conversion& done, const std::string& output) {
@@ -117,6 +148,19 @@ std::string Summary(const Conversion& done, const std::string& output) {
                   WaveConverter::EncodingName(done.sourceFormat), written.channels,
                   written.sampleRate, written.bitsPerSample,
                   static_cast<unsigned long long>(frames), seconds);
+    return line + output + "\n";
+}
+
+std::string SharedSummary(FormatTag sourceFormat, const ShareCopy& copy,
+                          const std::string& output) {
+    const double seconds =
+        copy.sampleRate ? static_cast<double>(copy.frames) / copy.sampleRate : 0.0;
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "read %s, wrote %s, %u channel(s), %u Hz, %llu samples per channel, %.2f s to ",
+                  WaveConverter::EncodingName(sourceFormat), ShareFormatName(copy.format),
+                  copy.channels, copy.sampleRate, static_cast<unsigned long long>(copy.frames),
+                  seconds);
     return line + output + "\n";
 }
 
@@ -159,14 +203,27 @@ int Fail(const std::string& name, const std::string& message) {
     return 1;
 }
 
+ShareFormat OutputFormat(const OutputOptions& options, const std::string& output) {
+    if (options.format) return *options.format;
+    return output == "-" ? ShareFormat::kWave : ShareFormatOfPath(output);
+}
+
 ExceptionPtr ConvertOne(const std::string& source, const std::string& output,
-                        std::string* summary) {
+                        const OutputOptions& options, std::string* summary) {
     return CatchException([&] {
         const std::string target = output == "-" ? output : FollowLinksForWriting(output);
         const SourceFile in(source);
-        const Conversion done = target == "-" || IsStream(target)
-                                    ? ConvertToStream(in.Path(), output, target)
-                                    : ConvertReplacing(in.Path(), output);
+        const bool stream = target == "-" || IsStream(target);
+        if (OutputFormat(options, output) != ShareFormat::kWave || options.trimSilence ||
+            options.level) {
+            FormatTag sourceFormat{};
+            const ShareCopy copy =
+                ConvertShared(in.Path(), output, target, options, stream, sourceFormat);
+            if (summary) *summary = SharedSummary(sourceFormat, copy, output);
+            return;
+        }
+        const Conversion done = stream ? ConvertToStream(in.Path(), output, target)
+                                       : ConvertReplacing(in.Path(), output);
         if (summary) *summary = Summary(done, output);
     });
 }

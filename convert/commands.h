@@ -3,9 +3,11 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/exception.h"
+#include "sound/share_copy.h"
 
 // Plays a 16-bit PCM WAVE file to its end; returns the exit status. May throw CException*.
 using TerminalPlayer = std::function<int(const std::string& pcmPath)>;
@@ -22,12 +24,26 @@ int Fail(const std::string& name, const std::string& message);
 // temporary folder first (the header rules need the file's length) and read from there as a
 // WAVE file; messages name it "-".
 
+// What a conversion writes beyond the decoded sound.
+struct OutputOptions {
+    // The file's format; none: the one OUTPUT's extension names (WAVE for "-", for any other
+    // extension and for none).
+    std::optional<ShareFormat> format;
+    bool trimSilence = false;  // pauses shortened (the voice tools)
+    bool level = false;        // the voice brought to a steady loudness
+};
+
+// The format a conversion into output writes.
+ShareFormat OutputFormat(const OutputOptions& options, const std::string& output);
+
 // Converts source into output and returns the error, or null. OUTPUT "-" is standard output;
 // "-", a FIFO or a device gets the complete file once the conversion succeeded, and any
-// other output is replaced in one step (ConvertReplacing). With summary, fills it with one
-// line describing what was written.
+// other output is replaced in one step (ConvertReplacing). A WAVE output without voice tools
+// is the converter's own 16-bit PCM file; any other is decoded into a scratch file in the
+// temporary folder first and encoded from there (sound/share_copy.h). With summary, fills it
+// with one line describing what was written.
 ExceptionPtr ConvertOne(const std::string& source, const std::string& output,
-                        std::string* summary = nullptr);
+                        const OutputOptions& options = {}, std::string* summary = nullptr);
 
 // Prints the header and the encoding's name; returns the exit status.
 int ShowInfo(const std::string& source);

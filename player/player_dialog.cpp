@@ -152,7 +152,8 @@ void PlayerDialog::CreateCommands() {
         {"saveAs",
          QStringLiteral("&Save As..."),
          {Qt::CTRL | Qt::Key_S},
-         tr("Save As"),
+         tr("Save a copy: the original file as it is, or a copy for sharing (Opus: small, "
+            "for phones and mail; FLAC: lossless; MP3: for older players)"),
          [this] { OnSaveAs(); }},
         {"closeOnFinish",
          QStringLiteral("&Close On Finish"),

@@ -48,11 +48,22 @@ void PlayerDialog::OnSaveAs() {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(question->filter);
+    // The original file first (its bytes, as they are), then the copies for sharing.
+    dialog.setNameFilters(QStringList{question->filter} + PlayerSession::ShareFilters());
     dialog.setDefaultSuffix(question->suffix);
     dialog.selectFile(question->base);
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        const std::optional<ShareFormat> format = PlayerSession::ShareFilterFormat(filter);
+        dialog.setDefaultSuffix(format ? QLatin1String(ShareFormatExtension(*format))
+                                       : question->suffix);
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    session_.SaveCopy(question->source, dialog.selectedFiles().first());
+    const QString chosen = dialog.selectedFiles().first();
+    if (const auto format = PlayerSession::ShareFilterFormat(dialog.selectedNameFilter())) {
+        session_.SaveSharedCopy(PlayerSession::SharedCopyName(chosen, *format), *format);
+    } else {
+        session_.SaveCopy(question->source, chosen);
+    }
 }
 
 void PlayerDialog::OnCheckForUpdate() {

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/exception.h"
@@ -13,11 +15,13 @@
 #include "platform/qt/file_name.h"
 #include "platform/qt/settings.h"
 #include "platform/qt/text_to_play.h"
+#include "platform/scratch_file.h"
 #include "platform/wave_out.h"
 #include "playback/wave_player.h"
 #include "player/trace.h"
 #include "player/voice_measure_loader.h"
 #include "sound/background_conversion.h"
+#include "sound/convert_file.h"
 
 namespace {
 
@@ -83,6 +87,13 @@ QString DeviceRefusal(const WaveFormat& format) {
         .arg(WaveOut::kMaxSampleRate);
 }
 
+// Save As's copies for sharing, in the order the dialog offers them.
+constexpr std::pair<ShareFormat, const char*> kShareFilters[] = {
+    {ShareFormat::kOpus, "Opus (small, for sharing) (*.opus)"},
+    {ShareFormat::kFlac, "FLAC (lossless) (*.flac)"},
+    {ShareFormat::kMp3, "MP3 (for older players) (*.mp3)"},
+};
+
 // True when ext cannot stand in a name filter's pattern list.
 bool BreaksFilter(const QString& ext) {
     if (ext.isEmpty()) return true;
@@ -119,8 +130,17 @@ struct PlayerSession::PendingOpen {
     std::unique_ptr<BackgroundConversion> conversion;
 };
 
+// A copy for sharing being written on its own thread.
+struct PlayerSession::SharedCopy {
+    uint64_t id = 0;
+    std::thread thread;
+};
+
 PlayerSession::~PlayerSession() {
     Shutdown();
+    // A copy the user asked for is finished, not thrown away (a copy waiting for the
+    // conversion that Shutdown cancelled ends at once).
+    for (const std::unique_ptr<SharedCopy>& copy : copies_) copy->thread.join();
 }
 
 PlayerState PlayerSession::State() const {
@@ -578,6 +598,90 @@ void PlayerSession::SaveCopy(const QString& source, const QString& destination) 
     if (!why.isEmpty() && reporter_) {
         reporter_({QStringLiteral("Cannot save file ") + destination.trimmed(), why, false});
     }
+}
+
+QStringList PlayerSession::ShareFilters() {
+    QStringList filters;
+    for (const auto& [format, filter] : kShareFilters) filters << QLatin1String(filter);
+    return filters;
+}
+
+std::optional<ShareFormat> PlayerSession::ShareFilterFormat(const QString& filter) {
+    for (const auto& [format, text] : kShareFilters) {
+        if (filter == QLatin1String(text)) return format;
+    }
+    return std::nullopt;
+}
+
+QString PlayerSession::SharedCopyName(const QString& chosen, ShareFormat format) {
+    const QString ending = QStringLiteral(".") + QLatin1String(ShareFormatExtension(format));
+    return chosen.endsWith(ending, Qt::CaseInsensitive) ? chosen : chosen + ending;
+}
+
+void PlayerSession::SaveSharedCopy(const QString& destination, ShareFormat format) {
+    if (sourcePath.isEmpty()) return;
+    const auto refuse = [&](const QString& why) {
+        if (reporter_)
+            reporter_({QStringLiteral("Cannot save file ") + destination.trimmed(), why});
+    };
+    if (SameFile(destination, sourcePath))
+        return refuse(
+            QStringLiteral("A copy in another format would replace the recording itself."));
+    if (SameFile(QFileInfo(destination).absolutePath(), QFileInfo(tempPath).absolutePath()))
+        return refuse(QStringLiteral("The player keeps its own files there."));
+    // Taken now: a later open renames another recording over tempPath, and a cancelled
+    // conversion removes its name, but this file stays what it is.
+    auto pcm = std::make_unique<CFile>();
+    CFileException openError;
+    if (!pcm->Open(LocalPath(tempPath), CFile::modeRead, &openError))
+        return refuse(QString::fromStdString(openError.Message()));
+    std::shared_ptr<const ConversionProgress> progress;
+    if (conversion_) progress = conversion_->Progress();
+    auto copy = std::make_unique<SharedCopy>();
+    copy->id = ++copiesStarted_;
+    auto work = [this, id = copy->id, destination, format, pcm = std::move(pcm),
+                 progress = std::move(progress), source = LocalPath(sourcePath),
+                 folder = QFileInfo(tempPath).absolutePath().toStdString(), tools = tools_] {
+        const ExceptionPtr error = CatchException([&] {
+            while (progress && !progress->Ended())
+                progress->WaitForBytes(UINT64_MAX, std::chrono::milliseconds(200));
+            if (progress && progress->State() == ConversionState::kFailed)
+                throw new CMessageException(progress->Error());
+            const bool whole = !progress || progress->State() == ConversionState::kFinished;
+            if (whole && !tools.Any()) {
+                WriteShareCopy(*pcm, LocalPath(destination), format);
+                return;
+            }
+            // Another open cancelled the recording's conversion before its end, or the voice
+            // tools read the message by name (twice: measured, then shaped): the copy decodes
+            // the source itself, into a scratch file of its own in the private folder.
+            const ScratchFile decoded(folder, "shared", 0600);
+            ConvertFile(source, decoded.Path());
+            WriteShareCopy(decoded.Path(), LocalPath(destination), {format, tools});
+        });
+        const QString why = error ? QString::fromStdString(error->Message()) : QString();
+        QMetaObject::invokeMethod(
+            this, [this, id, destination, why] { EndSharedCopy(id, destination, why); },
+            Qt::QueuedConnection);
+    };
+    if (const ExceptionPtr error =
+            CatchException([&] { copy->thread = std::thread(std::move(work)); })) {
+        return refuse(QString::fromStdString(error->Message()));
+    }
+    Trace(QStringLiteral("share ") + destination);
+    copies_.push_back(std::move(copy));
+}
+
+void PlayerSession::EndSharedCopy(uint64_t id, const QString& destination, const QString& why) {
+    const auto ended = std::ranges::find_if(
+        copies_, [id](const std::unique_ptr<SharedCopy>& copy) { return copy->id == id; });
+    if (ended == copies_.end()) return;
+    (*ended)->thread.join();  // its last step was to queue this call
+    copies_.erase(ended);
+    if (!why.isEmpty() && reporter_) {
+        reporter_({QStringLiteral("Cannot save file ") + destination.trimmed(), why, false});
+    }
+    emit SharedCopyEnded(destination);
 }
 
 void PlayerSession::ReportError(const ExceptionPtr& error, const QString& detail, bool stopIcon) {

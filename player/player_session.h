@@ -6,13 +6,16 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "platform/exception.h"
 #include "playback/player_state.h"
+#include "sound/share_copy.h"
 #include "sound/voice_chain.h"
 
 class BackgroundConversion;
@@ -148,6 +151,23 @@ class PlayerSession : public QObject {
     // reason, when that fails or would write into the player's private folder. Onto the source
     // itself: nothing.
     void SaveCopy(const QString& source, const QString& destination);
+    // Save As's choices after the original file: copies for sharing, one name filter each
+    // ("Opus (small, for sharing) (*.opus)"), and the format a chosen filter names (none for
+    // any other filter, the original's among them).
+    static QStringList ShareFilters();
+    static std::optional<ShareFormat> ShareFilterFormat(const QString& filter);
+    // The name a copy in format is saved under: chosen, with the format's extension added
+    // when it does not end in it already (in any letter case).
+    static QString SharedCopyName(const QString& chosen, ShareFormat format);
+    // Writes a copy of the open recording for sharing: the decoded recording in tempPath
+    // (once its conversion has ended; the file is taken now, so a later open changes
+    // nothing), with the voice tools as they are set, encoded as format into destination, on
+    // a thread of its own, so the window stays free. Refuses, like SaveCopy, a destination
+    // in the private folder, and the open recording itself. Reports a failure as "Cannot save
+    // file <path>" with the reason once the copy has ended; SharedCopyEnded then tells the
+    // end either way. The session's end waits for the copies that still run.
+    void SaveSharedCopy(const QString& destination, ShareFormat format);
+    bool SavingCopy() const { return !copies_.empty(); }
 
     // The window's own dialogs (About, Open, Save As, a message box): the end of playback
     // closes the program only once none is open.
@@ -176,9 +196,14 @@ class PlayerSession : public QObject {
     void RecordingGrew();
     // Close On Finish: the recording ended and no dialog is open.
     void CloseRequested();
+    // A SaveSharedCopy into destination has ended (saved, or reported as failed).
+    void SharedCopyEnded(const QString& destination);
 
   private:
     struct PendingOpen;
+    struct SharedCopy;
+    // The copy number id has ended: why it failed, empty when it was saved.
+    void EndSharedCopy(uint64_t id, const QString& destination, const QString& why);
     // Takes the pending open once its conversion has begun or ended; nothing before.
     void TakePendingOpen();
     // The pending open's conversion has begun: its output becomes the recording and plays.
@@ -232,4 +257,6 @@ class PlayerSession : public QObject {
     VoiceTools tools_;
     VoiceMeasureLoader* measure_ = nullptr;
     bool measuring_ = false;  // measure_ was loaded with the current recording
+    std::vector<std::unique_ptr<SharedCopy>> copies_;  // shared copies being written
+    uint64_t copiesStarted_ = 0;
 };

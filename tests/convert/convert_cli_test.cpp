@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -223,23 +225,34 @@ TEST(ConvertCli, AnUnwritableFolderLeavesAWritableOutputAsItWas) {
     WriteFile(dir.File("in.wav"), MuLawFile());
     WriteFile(dir.File("bad.wav"), Bytes{'R', 'I', 'F', 'F', 0, 0});
     std::filesystem::create_directory(dir.path() / "locked");
-    const std::string output = dir.File("locked/out.wav");
     const Bytes previous{'o', 'l', 'd'};
-    WriteFile(output, previous);
-    ::chmod(output.c_str(), 0666);
+    // A WAVE output, and a shared copy (decoded elsewhere first).
+    for (const char* name : {"out.wav", "out.opus"}) {
+        WriteFile(dir.File("locked/") + name, previous);
+        ::chmod((dir.File("locked/") + name).c_str(), 0666);
+    }
     // The superuser writes anywhere: the converter then runs as nobody, who cannot write the
     // folder (the superuser's, mode 755).
     const bool root = ::geteuid() == 0;
     const std::string as = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
     if (!root) ::chmod(dir.File("locked").c_str(), 0555);
-    for (const char* source : {"bad.wav", "in.wav"}) {
-        const Result r = RunConvert(Quote(dir.File(source)) + " " + Quote(output), as);
-        EXPECT_EQ(r.status, 1) << source;
-        EXPECT_NE(r.output.find("Permission denied"), std::string::npos) << r.output;
-        EXPECT_EQ(ReadFile(output), previous) << source;
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "locked"), {}), 1);
+    for (const char* name : {"out.wav", "out.opus"}) {
+        const std::string output = dir.File("locked/") + name;
+        for (const char* source : {"bad.wav", "in.wav"}) {
+            const Result r = RunConvert(Quote(dir.File(source)) + " " + Quote(output), as);
+            EXPECT_EQ(r.status, 1) << source;
+            EXPECT_NE(r.output.find("Permission denied"), std::string::npos) << r.output;
+            EXPECT_EQ(ReadFile(output), previous) << source << " " << name;
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "locked"), {}),
+                      2);
+        }
     }
     ::chmod(dir.File("locked").c_str(), 0755);
+    // A full disk midway through a shared copy, on a device.
+    const Result r = RunConvert("--format flac " + Quote(dir.File("in.wav")) + " /dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "corvane-convert: " + dir.File("in.wav") +
+                            ": Cannot write \"/dev/full\": No space left on device.\n");
 }
 
 TEST(ConvertCli, ASignalLeavesTheOutputAndNoScratchFile) {
@@ -559,4 +572,220 @@ TEST(ConvertCli, PlayRemovesTheCopyAKilledPlayLeft) {
     EXPECT_FALSE(std::filesystem::exists(left));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "tmp"), {}), 1);
     EXPECT_TRUE(std::filesystem::exists(living.Path()));
+}
+
+namespace {
+
+// A spoken message (espeak-ng, about 9 s at 8000 Hz, mono, 16-bit) as a WAVE file.
+void WriteSpeech(const TempDir& dir, const std::string& path) {
+    const std::vector<int16_t> speech = VoiceMessage(dir, {300, 600, 400}, -70.0);
+    ASSERT_FALSE(speech.empty()) << "espeak-ng or sox failed";
+    WritePcmWave(path, speech);
+}
+
+// The samples of a file as ffmpeg decodes it: 16-bit, mono, at rate.
+std::vector<int16_t> DecodedByFfmpeg(const std::string& path, unsigned rate) {
+    const std::string raw = path + ".raw";
+    EXPECT_EQ(std::system(("ffmpeg -v error -y -i " + Quote(path) + " -f s16le -ac 1 -ar " +
+                           std::to_string(rate) + " " + Quote(raw))
+                              .c_str()),
+              0)
+        << path;
+    const Bytes bytes = ReadFile(raw);
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+// A field of a file's first stream as ffprobe reads it: "codec_name" gives "opus", "mp3".
+std::string StreamField(const std::string& path, const std::string& field) {
+    std::string text =
+        ShellOutput("ffprobe -v error -select_streams a:0 -show_entries stream=" + field +
+                    " -of default=nw=1:nk=1 " + Quote(path));
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}
+
+double Rms(const std::vector<int16_t>& samples) {
+    double sum = 0;
+    for (int16_t s : samples) sum += static_cast<double>(s) * s;
+    return samples.empty() ? 0 : std::sqrt(sum / samples.size());
+}
+
+// The channel count and input rate in an Ogg Opus file's identification header.
+std::pair<unsigned, uint32_t> OpusHead(const Bytes& file) {
+    const std::string text(file.begin(), file.end());
+    const size_t at = text.find("OpusHead");
+    if (at == std::string::npos || at + 16 > file.size()) return {0, 0};
+    uint32_t rate = 0;
+    for (int i = 3; i >= 0; --i) rate = rate << 8 | file[at + 12 + i];
+    return {file[at + 9], rate};
+}
+
+}  // namespace
+
+// FLAC holds exactly the WAVE output's samples (8-bit ones too); Opus and MP3 are small
+// speech copies that a common decoder reads back at the message's length. The format comes
+// from OUTPUT's extension in any letter case, or from --format whatever the name says.
+TEST(ConvertCli, SharedCopiesDecodeBackWithAnIndependentDecoder) {
+    TempDir dir;
+    WriteSpeech(dir, dir.File("speech.wav"));
+    const std::string in = Quote(dir.File("speech.wav"));
+    ASSERT_EQ(RunConvert(in + " " + Quote(dir.File("plain.wav"))).status, 0);
+    const PcmFile wave = ReadPcm(dir.File("plain.wav"));
+    const double seconds = wave.samples.size() / 8000.0;
+    ASSERT_GT(seconds, 5);
+    for (const char* name : {"copy.flac", "copy.OPUS", "copy.Mp3"})
+        ASSERT_EQ(RunConvert(in + " " + Quote(dir.File(name))).status, 0) << name;
+    Result r = RunConvert("--format mp3 " + in + " " + Quote(dir.File("named.wav")));
+    ASSERT_EQ(r.status, 0) << r.output;
+
+    const auto flacSamples = [&](const std::string& flac, const char* sign) {
+        const std::string raw = dir.File("flac.raw");
+        EXPECT_EQ(std::system(("flac -s -d -f --force-raw-format --endian=little --sign=" +
+                               std::string(sign) + " -o " + Quote(raw) + " " + Quote(flac))
+                                  .c_str()),
+                  0);
+        return ReadFile(raw);
+    };
+    const Bytes plain = ReadFile(dir.File("plain.wav"));
+    EXPECT_TRUE(flacSamples(dir.File("copy.flac"), "signed") ==
+                Bytes(plain.begin() + 44, plain.end()));
+    // An 8-bit message stays 8-bit in its WAVE output, and so in the FLAC copy.
+    Format eight;
+    eight.byteRate = 8000;
+    eight.blockAlign = 1;
+    eight.bitsPerSample = 8;
+    Bytes bytes(4000);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 % 251);
+    WriteFile(dir.File("eight.wav"), Wave(eight, bytes));
+    ASSERT_EQ(RunConvert(Quote(dir.File("eight.wav")) + " " + Quote(dir.File("eight.flac"))).status,
+              0);
+    EXPECT_TRUE(flacSamples(dir.File("eight.flac"), "unsigned") == bytes);
+
+    // Speech at 24 kbit/s: about a fifth of 8 kHz 16-bit PCM (128 kbit/s); MP3 at 32.
+    const Bytes opus = ReadFile(dir.File("copy.OPUS"));
+    const auto kbits = [&](const std::string& name) {
+        return std::filesystem::file_size(dir.File(name)) * 8 / seconds / 1000;
+    };
+    EXPECT_GT(kbits("copy.OPUS"), 18);
+    EXPECT_LT(kbits("copy.OPUS"), 30);
+    EXPECT_NEAR(kbits("copy.Mp3"), 32, 2);
+    EXPECT_EQ(OpusHead(opus), (std::pair<unsigned, uint32_t>{1, 8000}));
+    for (const char* name : {"copy.OPUS", "copy.Mp3", "named.wav"}) {
+        const std::vector<int16_t> decoded = DecodedByFfmpeg(dir.File(name), 8000);
+        // MP3 adds up to a frame of padding (576 samples at 8 kHz).
+        EXPECT_NEAR(decoded.size() / 8000.0, seconds, 0.1) << name;
+        EXPECT_NEAR(Rms(decoded), Rms(wave.samples), Rms(wave.samples) * 0.2) << name;
+    }
+    EXPECT_EQ(StreamField(dir.File("named.wav"), "codec_name"), "mp3");
+    EXPECT_EQ(StreamField(dir.File("copy.Mp3"), "codec_name"), "mp3");
+}
+
+// Opus and MP3 copies are mono, both channels mixed, at the nearest rate above the message's
+// that the format takes; the length stays.
+TEST(ConvertCli, SpeechCopiesMixDownToMonoAtARateTheFormatTakes) {
+    TempDir dir;
+    WriteSpeech(dir, dir.File("mono.wav"));
+    std::vector<int16_t> stereo;  // the voice on the right only
+    for (int16_t s : ReadPcm(dir.File("mono.wav")).samples) stereo.insert(stereo.end(), {0, s});
+    WritePcmWave(dir.File("stereo8k.wav"), stereo, 8000, 2);
+    ASSERT_EQ(std::system(("sox " + Quote(dir.File("stereo8k.wav")) + " -r 11025 " +
+                           Quote(dir.File("stereo.wav")))
+                              .c_str()),
+              0);
+    const std::string in = Quote(dir.File("stereo.wav"));
+    const PcmFile wave = ReadPcm(dir.File("stereo.wav"));
+    const double seconds = wave.samples.size() / 2 / 11025.0;
+    std::vector<int16_t> right;
+    for (size_t i = 1; i < wave.samples.size(); i += 2) right.push_back(wave.samples[i]);
+    for (const char* name : {"copy.opus", "copy.mp3"})
+        ASSERT_EQ(RunConvert(in + " " + Quote(dir.File(name))).status, 0) << name;
+    EXPECT_EQ(OpusHead(ReadFile(dir.File("copy.opus"))), (std::pair<unsigned, uint32_t>{1, 12000}));
+    for (const char* name : {"copy.opus", "copy.mp3"}) {
+        const std::vector<int16_t> decoded = DecodedByFfmpeg(dir.File(name), 11025);
+        EXPECT_NEAR(decoded.size() / 11025.0, seconds, 0.1) << name;
+        EXPECT_EQ(StreamField(dir.File(name), "channels"), "1") << name;
+        // Half the voice: the mean of a silent and a speaking channel.
+        EXPECT_NEAR(Rms(decoded), Rms(right) / 2, Rms(right) * 0.1) << name;
+    }
+}
+
+TEST(ConvertCli, OutputOptionsAreRefusedWhereTheyHaveNoUseAndBadFormatsNamed) {
+    TempDir dir;
+    WriteFile(dir.File("in.wav"), MuLawFile());
+    const std::string in = Quote(dir.File("in.wav"));
+    for (const std::string& arguments :
+         {"--format ogg " + in + " out.ogg", "--format= " + in + " out.wav",
+          "--format FLAC2 " + in + " out.flac", "--format opus --info " + in,
+          "--level --info " + in, "--trim-silence --play " + in}) {
+        const Result r = RunConvert(arguments);
+        EXPECT_EQ(r.status, 2) << arguments;
+        EXPECT_NE(r.output.find("usage: corvane-convert"), std::string::npos) << r.output;
+        if (arguments.starts_with("--format ogg")) {
+            EXPECT_EQ(r.output.rfind(
+                          "corvane-convert: unknown format 'ogg' (wav, flac, opus or mp3)\n", 0),
+                      0u)
+                << r.output;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.ogg")));
+
+    // Standard output is WAVE unless a format is named; any letter case names it.
+    Result r = RunConvert(in + " -", "", false);
+    EXPECT_EQ(r.output.substr(0, 4), "RIFF");
+    r = RunConvert("--format FLAC " + in + " -", "", false);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output.substr(0, 4), "fLaC");
+    // An extension that names no format is WAVE, byte for byte.
+    ASSERT_EQ(RunConvert(in + " " + Quote(dir.File("a.wav"))).status, 0);
+    ASSERT_EQ(RunConvert(in + " " + Quote(dir.File("a.ogg"))).status, 0);
+    EXPECT_TRUE(ReadFile(dir.File("a.ogg")) == ReadFile(dir.File("a.wav")));
+}
+
+TEST(ConvertCli, BatchWritesEachSourceInTheFormatUnderItsExtension) {
+    EXPECT_EQ(BatchOutputName("calls/msg.gsm", ShareFormat::kOpus), "msg.opus");
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "out");
+    WriteFile(dir.File("msg.gsm"), Bytes(33 * 50, 0));
+    WriteFile(dir.File("note.wav"), MuLawFile());
+    const Result r =
+        RunConvert("--verbose --format flac --output-dir " + Quote(dir.File("out")) + " -j 2 " +
+                   Quote(dir.File("msg.gsm")) + " " + Quote(dir.File("note.wav")));
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("wrote FLAC, 1 channel(s), 8000 Hz, 8000 samples per channel"),
+              std::string::npos)
+        << r.output;
+    for (const char* name : {"msg.flac", "note.flac"})
+        EXPECT_EQ(StreamField(dir.File(std::string("out/") + name), "codec_name"), "flac") << name;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / "out"), {}), 2);
+}
+
+// --trim-silence and --level each reach their tool, in any format and in batch mode.
+TEST(ConvertCli, VoiceToolsShapeTheOutputOnlyWhenAskedFor) {
+    TempDir dir;
+    std::vector<int16_t> message = VoiceMessage(dir, {2000}, -50.0);
+    ASSERT_FALSE(message.empty()) << "espeak-ng or sox failed";
+    for (int16_t& s : message) s = static_cast<int16_t>(s / 8);  // a quiet caller
+    WritePcmWave(dir.File("quiet.wav"), message);
+    const double seconds = message.size() / 8000.0;
+    const double quiet = MeasureLoudness(dir.File("quiet.wav")).integratedLufs;
+    ASSERT_LT(quiet, -20);
+    const std::string in = Quote(dir.File("quiet.wav"));
+    std::filesystem::create_directory(dir.path() / "batch");
+    for (const std::string& arguments :
+         {"--trim-silence " + in + " " + Quote(dir.File("trimmed.wav")),
+          "--level " + in + " " + Quote(dir.File("levelled.flac")),
+          "--trim-silence --level --output-dir " + Quote(dir.File("batch")) + " " + in})
+        ASSERT_EQ(RunConvert(arguments).status, 0) << arguments;
+    const auto length = [](const std::string& path) {
+        return DecodedByFfmpeg(path, 8000).size() / 8000.0;
+    };
+    // The pause of 2 s plays as a quarter of a second.
+    EXPECT_NEAR(length(dir.File("trimmed.wav")), seconds - 1.75, 0.1);
+    EXPECT_NEAR(MeasureLoudness(dir.File("trimmed.wav")).integratedLufs, quiet, 1.0);
+    EXPECT_NEAR(length(dir.File("levelled.flac")), seconds, 0.01);
+    EXPECT_NEAR(MeasureLoudness(dir.File("levelled.flac")).integratedLufs, -16, 1.0);
+    EXPECT_NEAR(length(dir.File("batch/quiet.wav")), seconds - 1.75, 0.1);
+    EXPECT_NEAR(MeasureLoudness(dir.File("batch/quiet.wav")).integratedLufs, -16, 1.0);
 }

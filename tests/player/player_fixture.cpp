@@ -1,6 +1,7 @@
 #include "tests/player/player_fixture.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QLabel>
@@ -119,6 +120,17 @@ void WindowTest::AnswerModal() {
         if (answer.isEmpty() || !name) {
             files->reject();
             return;
+        }
+        if (!filterAnswers.empty()) {
+            // Chosen as the user does, from the list of file types.
+            auto* types = files->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            const int index = types ? types->findText(filterAnswers.front()) : -1;
+            if (index >= 0) {
+                types->setCurrentIndex(index);
+                emit types->activated(index);  // what the box says when the user picks
+                emit types->textActivated(types->itemText(index));
+            }
+            filterAnswers.pop_front();
         }
         name->setText(answer);
         QTest::keyClick(name, Qt::Key_Return);

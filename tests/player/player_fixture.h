@@ -102,6 +102,8 @@ class WindowTest : public PlayerTest {
     // The file dialogs' answers, in turn: a path is typed and confirmed; an empty text or no
     // answer cancels. Message boxes are recorded and confirmed.
     std::deque<QString> fileAnswers;
+    // The name filters chosen before those answers, in turn; none or an empty one: the first.
+    std::deque<QString> filterAnswers;
     std::vector<FileQuestion> fileQuestions;
     std::vector<Box> boxes;
     UrlCatcher desktop;

@@ -327,6 +327,60 @@ TEST_F(SessionTest, SaveAsProposesTheNameBeforeTheLastDotAndGuardsThePlayersFile
     EXPECT_EQ(testutil::ReadFile(TempPath().toStdString()), pcm);
 }
 
+// A copy for sharing is the decoded recording, also one still being decoded when it is
+// asked for, encoded off the window's thread; a later open does not change it. A copy that
+// cannot be written, or would replace the recording, is reported and leaves nothing.
+TEST_F(SessionTest, ASharedCopyIsTheWholeDecodedRecording) {
+    EXPECT_EQ(PlayerSession::SharedCopyName(Q("a/memo.old"), ShareFormat::kOpus),
+              "a/memo.old.opus");
+    EXPECT_EQ(PlayerSession::SharedCopyName(Q("memo.FLAC"), ShareFormat::kFlac), "memo.FLAC");
+    for (const QString& filter : PlayerSession::ShareFilters()) {
+        const std::optional<ShareFormat> format = PlayerSession::ShareFilterFormat(filter);
+        ASSERT_TRUE(format);
+        EXPECT_TRUE(filter.contains(QStringLiteral("(*.%1)").arg(ShareFormatExtension(*format))));
+    }
+    const std::string gsm = MakeLongGsm(dir, 600, 0.2);
+    ASSERT_FALSE(gsm.empty()) << "sox failed";
+    session->OpenSource(Q(gsm));
+    ASSERT_TRUE(session->Converting());
+    std::vector<QString> ended;
+    QObject::connect(session.get(), &PlayerSession::SharedCopyEnded,
+                     [&](const QString& destination) { ended.push_back(destination); });
+    const auto samples = [&](const std::string& flac) {
+        const std::string raw = flac + ".raw";
+        EXPECT_EQ(std::system(("flac -s -d -f --force-raw-format --endian=little --sign=signed "
+                               "-o " +
+                               raw + " " + flac)
+                                  .c_str()),
+                  0);
+        return std::filesystem::exists(raw) ? std::filesystem::file_size(raw) / 2 : 0;
+    };
+    // Waiting for the conversion; then with the conversion cancelled by a newer open.
+    for (const bool reopened : {false, true}) {
+        if (reopened) session->OpenSource(Q(gsm));
+        const std::string flac = dir.File(reopened ? "reopened.flac" : "copy.flac");
+        session->SaveSharedCopy(Q(flac), ShareFormat::kFlac);
+        if (reopened) session->OpenSource(Q(MakeWave("other.wav", 300)));
+        ASSERT_TRUE(WaitUntil([&] { return ended.size() == 1; }, 15000));
+        ended.clear();
+        EXPECT_TRUE(reports.empty()) << reports.front().detail.toStdString();
+        EXPECT_EQ(samples(flac), 600u * 8000) << reopened;
+    }
+
+    const std::string other = dir.File("other.wav");
+    const testutil::Bytes before = testutil::ReadFile(other);
+    for (const QString& refused : {Q(other), Q(dir.File("no/such/folder/x.opus"))}) {
+        reports.clear();
+        ended.clear();
+        session->SaveSharedCopy(refused, ShareFormat::kOpus);
+        WaitUntil([&] { return !session->SavingCopy(); });
+        ASSERT_EQ(reports.size(), 1u) << refused.toStdString();
+        EXPECT_EQ(reports[0].message, "Cannot save file " + refused);
+        EXPECT_FALSE(reports[0].detail.isEmpty());
+    }
+    EXPECT_EQ(testutil::ReadFile(other), before);
+}
+
 // A long message plays at once: the open returns while it is still being decoded, with its
 // whole length known, and a seek past the decoded part lands where it was asked to.
 TEST_F(SessionTest, ALongMessagePlaysWhileItIsDecoded) {

@@ -98,14 +98,23 @@ TEST_F(WindowTest, KeysDriveTheTransportVolumeAndCommands) {
     ASSERT_EQ(fileQuestions.size(), 1u);
     EXPECT_TRUE(fileQuestions[0].save);
     EXPECT_EQ(fileQuestions[0].name, "keys");
-    EXPECT_EQ(fileQuestions[0].filters, QStringList({"Sound File (*.wav)"}));
+    EXPECT_EQ(fileQuestions[0].filters,
+              QStringList({"Sound File (*.wav)"}) + PlayerSession::ShareFilters());
     EXPECT_EQ(testutil::ReadFile(copy), testutil::ReadFile(dir.File("keys.wav")));
+    // A copy for sharing, under the chosen format's extension, written off the window thread.
+    fileAnswers.push_back(Q(dir.File("shared")));
+    filterAnswers.push_back(PlayerSession::ShareFilters()[1]);
+    Key(Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(WaitUntil([&] { return !session->SavingCopy(); }));
+    const testutil::Bytes shared = testutil::ReadFile(dir.File("shared.flac"));
+    EXPECT_EQ(std::string(shared.begin(), shared.begin() + std::min<size_t>(4, shared.size())),
+              "fLaC");
 
     Key(Qt::Key_Period);
     EXPECT_FALSE(session->HasPlayer());
 
     Key(Qt::Key_O, Qt::ControlModifier);  // Open File; cancelled
-    EXPECT_EQ(fileQuestions.size(), 2u);
+    EXPECT_EQ(fileQuestions.size(), 3u);
     EXPECT_EQ(session->SourceName(), "keys.wav");
 
     // K and L switch the voice tools; their menu items show the state.
