@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "player/inbox_browser.h"
+#include "player/inbox_view.h"
 #include "player/player_dialog.h"
 #include "player/skin/bitmap_button.h"
 #include "player/skin/skin.h"
@@ -76,10 +78,26 @@ void PlayerDialog::LayoutControls() {
     volumeDisplay_->setGeometry(C + skin::kVolumeDisplayDx * s, displayY,
                                 skin::kVolumeDisplayWidth * s, displayHeight);
 
-    const int waveformTop = skin::kWaveformTop * s;
-    waveform_->setGeometry(skin::kWaveformX * s, waveformTop, W - 2 * skin::kWaveformX * s,
-                           H - skin::kWaveformDy * s - waveformTop);
+    // The cream panel: the waveform's, or the list's while it shows alone. From twice the
+    // default size on, the list takes its upper part and the waveform the rest.
+    const int panelTop = skin::kWaveformTop * s;
+    const QRect panel(skin::kWaveformX * s, panelTop, W - 2 * skin::kWaveformX * s,
+                      H - skin::kWaveformDy * s - panelTop);
+    if (inbox_.IsOpen() && s >= skin::kLargeScale) {
+        const int listHeight = panel.height() * skin::kListShare / 100;
+        list_->setGeometry(panel.x(), panel.y(), panel.width(), listHeight);
+        waveform_->setGeometry(panel.x(), panel.y() + listHeight + skin::kListGap * s,
+                               panel.width(), panel.height() - listHeight - skin::kListGap * s);
+    } else {
+        list_->setGeometry(panel);
+        waveform_->setGeometry(panel);
+    }
     waveform_->SetSkinScale(s);
+    QFont listFont = fontB;
+    listFont.setPixelSize(skin::kListFontPixels * s);
+    list_->setFont(listFont);
+    list_->SetSkinScale(s);
+    ShowInbox();
     ShowFileName();
 }
 

@@ -2,10 +2,12 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringList>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "platform/exception.h"
@@ -30,6 +32,12 @@ constexpr uint32_t kQuarterRate = 0x4000;                                // a qu
 // The name as the file layer takes it: the file system's own bytes.
 std::string LocalPath(const QString& path) {
     return FileNameToBytes(path).toStdString();
+}
+
+// True when path names a folder (after links).
+bool IsFolder(const QString& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(LocalPath(path), error);
 }
 
 // True when both name one existing file (after links). A name that does not exist yet is no
@@ -151,6 +159,10 @@ void PlayerSession::HandOver(const QString& text) {
 }
 
 void PlayerSession::OpenSource(const QString& path, const QString& label) {
+    if (folderHooks_.open && IsFolder(path)) {
+        folderHooks_.open(path);
+        return;
+    }
     if (player) {
         player->Stop();
         player.reset();
@@ -275,6 +287,7 @@ void PlayerSession::Play() {
         Trace(QStringLiteral("play"));
         return;
     }
+    if (folderHooks_.play && folderHooks_.play()) return;
     if (sourcePath.isEmpty()) return;
     player.reset();
     lastShownSecond = -1;
@@ -466,6 +479,7 @@ void PlayerSession::Tick() {
     }
     if (!player->IsFinished()) return;
     Stop();
+    if (folderHooks_.ended && folderHooks_.ended()) return;  // the next one plays
     if (!closeOnFinish) return;
     if (dialogsOpen_ > 0) {
         closePending_ = true;
@@ -523,6 +537,11 @@ void PlayerSession::ReportError(const ExceptionPtr& error, const QString& detail
     if (reporter_) reporter_({message, detail, stopIcon});
 }
 
+void PlayerSession::ReportProblem(const QString& message, const QString& detail) {
+    Trace(QStringLiteral("error ") + message);
+    if (reporter_) reporter_({message, detail, false});
+}
+
 QString PlayerSession::TimeText(uint32_t positionSeconds, uint32_t durationSeconds, bool timeLeft) {
     const bool hours = durationSeconds >= 3600 || positionSeconds >= 3600;
     auto clock = [hours](uint32_t s) {
@@ -543,9 +562,23 @@ QString PlayerSession::SpeedText(uint32_t quarters) {
 
 void PlayerSession::SetFileName(const QString& text) {
     display_.fileName = text;
-    display_.title =
-        sourcePath.isEmpty() ? QStringLiteral("Corvane") : text + QStringLiteral(" - Corvane");
     Trace(QStringLiteral("name ") + text);
+    UpdateTitle();
+}
+
+void PlayerSession::SetTitlePrefix(const QString& prefix) {
+    titlePrefix_ = prefix;
+    UpdateTitle();
+}
+
+void PlayerSession::UpdateTitle() {
+    // "3 new - Ann Lee - Corvane": the prefix, what Play plays once something is open, and the
+    // program.
+    QStringList parts;
+    if (!titlePrefix_.isEmpty()) parts << titlePrefix_;
+    if (!sourcePath.isEmpty()) parts << display_.fileName;
+    parts << QStringLiteral("Corvane");
+    display_.title = parts.join(QStringLiteral(" - "));
     emit DisplayChanged();
 }
 

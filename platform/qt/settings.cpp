@@ -68,3 +68,20 @@ QString ReadLastFolder() {
 void WriteLastFolder(const QString& folder) {
     OpenCorvaneSettings()->setValue(Key(kLastFolderKey), folder);
 }
+
+QString ReadLastInbox() {
+    const QString folder = OpenCorvaneSettings()->value(Key(kLastInboxKey)).toString();
+    return QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void WriteLastInbox(const QString& folder) {
+    OpenCorvaneSettings()->setValue(Key(kLastInboxKey), folder);
+}
+
+bool ReadPlayNext() {
+    return OpenCorvaneSettings()->value(Key(kPlayNextKey)).toInt() == 1;
+}
+
+void WritePlayNext(bool on) {
+    OpenCorvaneSettings()->setValue(Key(kPlayNextKey), on ? 1 : 0);
+}

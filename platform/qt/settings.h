@@ -9,11 +9,13 @@
 #include <optional>
 
 // Keys of the "1.0" group.
-inline constexpr char kCloseOnFinishKey[] = "CloseOnFinish";  // 0 or 1
-inline constexpr char kVolumeKey[] = "Volume";                // percent, 0 to 100
-inline constexpr char kSpeedKey[] = "Speed";                  // rate: 1, 1.25, ... 3
-inline constexpr char kAutoPlayKey[] = "AutoPlay";            // the text handed to the player
-inline constexpr char kLastFolderKey[] = "LastFolder";        // where Open File looked last
+inline constexpr char kCloseOnFinishKey[] = "CloseOnFinish";     // 0 or 1
+inline constexpr char kVolumeKey[] = "Volume";                   // percent, 0 to 100
+inline constexpr char kSpeedKey[] = "Speed";                     // rate: 1, 1.25, ... 3
+inline constexpr char kAutoPlayKey[] = "AutoPlay";               // the text handed to the player
+inline constexpr char kLastFolderKey[] = "LastFolder";           // where Open File looked last
+inline constexpr char kLastInboxKey[] = "LastInbox";             // the folder opened as a list last
+inline constexpr char kPlayNextKey[] = "PlayNextAutomatically";  // 0 or 1
 
 // Opens the settings with the "1.0" group entered. Re-reads the backing store first, so a
 // value another process wrote is seen.
@@ -44,3 +46,13 @@ void WriteSpeed(double rate);
 // is no longer a folder.
 QString ReadLastFolder();
 void WriteLastFolder(const QString& folder);
+
+// "LastInbox": the folder last opened as a list of messages; empty when none is stored or it is
+// no longer a folder.
+QString ReadLastInbox();
+void WriteLastInbox(const QString& folder);
+
+// "PlayNextAutomatically": when a message of a folder ends, the next new one plays. Off unless
+// stored as 1.
+bool ReadPlayNext();
+void WritePlayNext(bool on);

@@ -84,7 +84,8 @@ void SessionTest::Restart() {
 void WindowTest::SetUp() {
     PlayerTest::SetUp();
     session = std::make_unique<PlayerSession>(TempPath());
-    window = std::make_unique<PlayerDialog>(*session);
+    inbox = std::make_unique<InboxBrowser>(*session, Q(dir.File("private/inbox.sqlite")));
+    window = std::make_unique<PlayerDialog>(*session, *inbox);
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &desktop, "Open");
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "Open");
     auto* answerer = new QTimer(window.get());
@@ -96,6 +97,7 @@ void WindowTest::TearDown() {
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     window.reset();
+    inbox.reset();
     session.reset();
 }
 
