@@ -171,7 +171,9 @@ bool Inbox::MoveToTrash(int row, QString* error) {
     }
     trashed_.push_back({path, inTrash});
     QString sidecarTrash;
-    if (QFile::exists(Sidecar(path))) QFile::moveToTrash(Sidecar(path), &sidecarTrash);
+    if (QFile::exists(Sidecar(path)) && QFile::moveToTrash(Sidecar(path), &sidecarTrash)) {
+        trashed_.push_back({Sidecar(path), sidecarTrash});
+    }
     beginRemoveRows({}, row, row);
     messages_.erase(messages_.begin() + row);
     endRemoveRows();
@@ -181,6 +183,10 @@ bool Inbox::MoveToTrash(int row, QString* error) {
 
 bool Inbox::UndoTrash(QString* error) {
     if (trashed_.empty()) return false;
+    if (trashed_.back().first.endsWith(QStringLiteral(".txt"))) {
+        QFile::rename(trashed_.back().second, trashed_.back().first);
+        trashed_.pop_back();
+    }
     const auto [original, inTrash] = trashed_.back();
     trashed_.pop_back();
     if (!QFile::rename(inTrash, original)) {

@@ -50,6 +50,7 @@ void InboxBrowser::OpenFolder(const QString& folder) {
         return;
     }
     WriteLastInbox(folder);
+    shownCounts_.clear();  // told again for every open
     ShowCount();
     emit Changed();
 }
@@ -186,7 +187,10 @@ void InboxBrowser::UndoTrash() {
 void InboxBrowser::ShowCount() {
     if (!IsOpen()) return;
     session_.SetTitlePrefix(QStringLiteral("%1 new").arg(inbox_->NewCount()));
-    Trace(QStringLiteral("list %1 %2").arg(inbox_->Count()).arg(inbox_->NewCount()));
+    const QString counts =
+        QStringLiteral("list %1 %2").arg(inbox_->Count()).arg(inbox_->NewCount());
+    if (counts != shownCounts_) Trace(counts);
+    shownCounts_ = counts;
 }
 
 QString InboxBrowser::FileName(int row) const {

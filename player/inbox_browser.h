@@ -76,5 +76,6 @@ class InboxBrowser : public QObject {
     std::unique_ptr<Inbox> inbox_;
     bool playNext_ = false;
     uint32_t heardOpen_ = 0;  // the session's open whose message was marked heard
+    QString shownCounts_;     // the last "list" event traced
     QString lastTrashed_;     // the file name of the last message moved to the Trash
 };

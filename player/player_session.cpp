@@ -161,6 +161,7 @@ void PlayerSession::HandOver(const QString& text) {
 void PlayerSession::OpenSource(const QString& path, const QString& label) {
     if (folderHooks_.open && IsFolder(path)) {
         folderHooks_.open(path);
+        if (sourcePath.isEmpty()) SetFileName(display_.fileName);  // "<No File Opened>"
         return;
     }
     if (player) {
@@ -249,7 +250,7 @@ void PlayerSession::StartRecording(PendingOpen open) {
     // The name line changes only with the recording, so it always names what Play plays; a
     // newer open during an error box of this one keeps its own name.
     SetFileName(open.label.isEmpty() ? sourceName : FileNameForDisplay(open.label));
-    Play();
+    PlayFromStart();
     emit RecordingChanged();
     OnConversionEvent(conversionId_);  // it may have ended already
 }
@@ -287,7 +288,12 @@ void PlayerSession::Play() {
         Trace(QStringLiteral("play"));
         return;
     }
+    // With nothing loaded of an open folder, the folder chooses what plays.
     if (folderHooks_.play && folderHooks_.play()) return;
+    PlayFromStart();
+}
+
+void PlayerSession::PlayFromStart() {
     if (sourcePath.isEmpty()) return;
     player.reset();
     lastShownSecond = -1;

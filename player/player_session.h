@@ -190,6 +190,8 @@ class PlayerSession : public QObject {
     void StartRecording(PendingOpen open);
     // Something happened to conversion number id (on this thread, after its event).
     void OnConversionEvent(uint64_t id);
+    // Plays the loaded recording from its start.
+    void PlayFromStart();
     void StartPlayer();
     void ReportError(const ExceptionPtr& error, const QString& detail, bool stopIcon = false);
     void SetFileName(const QString& text);

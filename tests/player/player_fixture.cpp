@@ -40,6 +40,9 @@ void EnsureApplication() {
     application = new QApplication(argc, argv);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString(SettingsFolder().path().string()));
+    // The inbox's database and the Trash stay in the test's own folder.
+    std::filesystem::create_directory(SettingsFolder().path() / "data");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(SettingsFolder().File("data")));
 }
 
 void PlayerTest::SetUp() {
