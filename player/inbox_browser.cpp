@@ -45,12 +45,12 @@ bool InboxBrowser::IsOpen() const {
 
 void InboxBrowser::OpenFolder(const QString& folder) {
     QString error;
+    shownCounts_.clear();  // told again for every open
     if (!inbox_->Open(folder, &error)) {
         session_.ReportProblem(QStringLiteral("Cannot open the folder ") + folder, error);
         return;
     }
     WriteLastInbox(folder);
-    shownCounts_.clear();  // told again for every open
     ShowCount();
     emit Changed();
 }

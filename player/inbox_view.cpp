@@ -100,6 +100,14 @@ InboxView::InboxView(QWidget* parent) : QListView(parent) {
     colours.setColor(QPalette::Text, ColorFromRef(palette::kBrownDark));
     setPalette(colours);
     setAutoFillBackground(true);
+    // The scroll bar in the skin's colours: a brown handle on the parchment.
+    setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { background: %1; width: 8px; margin: 0; }"
+                       "QScrollBar::handle:vertical { background: %2; min-height: 16px;"
+                       " border-radius: 3px; margin: 1px; }"
+                       "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
+                       "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+            .arg(ColorFromRef(palette::kParchment).name(), ColorFromRef(palette::kBrown).name()));
     connect(this, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { emit Chosen(index.row()); });
 }

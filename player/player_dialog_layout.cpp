@@ -79,15 +79,18 @@ void PlayerDialog::LayoutControls() {
                                 skin::kVolumeDisplayWidth * s, displayHeight);
 
     // The cream panel: the waveform's, or the list's while it shows alone. From twice the
-    // default size on, the list takes its upper part and the waveform the rest.
+    // default size on, both show: the list from the banner's top down, over the banner, and
+    // the waveform below it in the panel's lower part.
     const int panelTop = skin::kWaveformTop * s;
     const QRect panel(skin::kWaveformX * s, panelTop, W - 2 * skin::kWaveformX * s,
                       H - skin::kWaveformDy * s - panelTop);
     if (inbox_.IsOpen() && s >= skin::kLargeScale) {
-        const int listHeight = panel.height() * skin::kListShare / 100;
-        list_->setGeometry(panel.x(), panel.y(), panel.width(), listHeight);
-        waveform_->setGeometry(panel.x(), panel.y() + listHeight + skin::kListGap * s,
-                               panel.width(), panel.height() - listHeight - skin::kListGap * s);
+        const int top = skin::kBannerY * s;
+        const int waveHeight =
+            std::max(skin::kWaveformMinHeight * s, panel.height() * (100 - skin::kListShare) / 100);
+        const int waveTop = panel.bottom() + 1 - waveHeight;
+        list_->setGeometry(panel.x(), top, panel.width(), waveTop - skin::kListGap * s - top);
+        waveform_->setGeometry(panel.x(), waveTop, panel.width(), waveHeight);
     } else {
         list_->setGeometry(panel);
         waveform_->setGeometry(panel);
