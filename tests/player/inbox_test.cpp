@@ -148,6 +148,18 @@ TEST_F(InboxTest, AMessagePlayedPastHalfIsHeardAndMarkAsNewUndoesIt) {
     EXPECT_EQ(inbox->Messages().NewCount(), 1);
 }
 
+// A message that cannot be played is told as any file's error is, and stays listed.
+TEST_F(InboxTest, AMessageThatCannotBePlayedIsReportedAndStaysListed) {
+    Message("msg0000", "Ann Lee", 1000, 400);
+    testutil::WriteFile(dir.File("box/msg0000.wav"), {'R', 'I', 'F', 'F', 0, 0});
+    Start(Box());
+    Key(Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return !boxes.empty(); }));
+    EXPECT_EQ(boxes[0].file, Q(dir.File("box/msg0000.wav")));
+    EXPECT_EQ(List()->model()->rowCount(), 1);
+    EXPECT_EQ(Text("fileName"), "<No File Opened>");
+}
+
 // Delete moves the message and its text to the Trash, Ctrl+Z puts both back.
 TEST_F(InboxTest, DeleteMovesToTheTrashAndUndoPutsItBack) {
     Message("msg0000", "Ann Lee", 1000, 400);
