@@ -126,6 +126,7 @@ TEST_F(InboxTest, PlayNextAutomaticallyGoesOnToTheNextNewOne) {
     Key(Qt::Key_Space);
     EXPECT_EQ(Playing(), "Ann Lee");
     ASSERT_TRUE(WaitUntil([&] { return Playing() == "Carla Diaz"; }));
+    EXPECT_EQ(session->OpenCount(), 2u);  // Bob Marsh's, heard, was passed by
     EXPECT_TRUE(window->isVisible());
     ASSERT_TRUE(WaitUntil([&] { return !window->isVisible(); }));
     EXPECT_EQ(inbox->Messages().NewCount(), 0);
