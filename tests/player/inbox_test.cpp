@@ -149,6 +149,19 @@ TEST_F(InboxTest, AMessagePlayedPastHalfIsHeardAndMarkAsNewUndoesIt) {
     EXPECT_EQ(inbox->Messages().NewCount(), 1);
 }
 
+// Open Folder lists the chosen folder, and starts there the next time.
+TEST_F(InboxTest, OpenFolderListsTheFolderAndStartsThereNextTime) {
+    Message("msg0000", "Ann Lee", 1000, 400);
+    Start();
+    fileAnswers.push_back(Box());
+    Key(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(Shown("inbox"));
+    EXPECT_EQ(window->windowTitle(), "1 new - Corvane");
+    Command("openFolder");  // cancelled
+    ASSERT_EQ(fileQuestions.size(), 2u);
+    EXPECT_EQ(fileQuestions[1].folder, Box());
+}
+
 // A message that cannot be played is told as any file's error is, and stays listed.
 TEST_F(InboxTest, AMessageThatCannotBePlayedIsReportedAndStaysListed) {
     Message("msg0000", "Ann Lee", 1000, 400);
