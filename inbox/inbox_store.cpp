@@ -28,7 +28,7 @@ InboxStore::InboxStore(QString path, std::function<void(const QString&)> problem
       problem_(std::move(problem)) {
     QDir().mkpath(QFileInfo(path_).absolutePath());
     if (Connect(path_) && CreateSchema() && LoadStates()) return;
-    Recover(QSqlDatabase::database(connection_, false).lastError().text());
+    Recover(failure_);
 }
 
 InboxStore::~InboxStore() {
@@ -52,24 +52,30 @@ bool InboxStore::Connect(const QString& file) {
     // A lock held by another program is waited for this long, then taken as a problem.
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=250"));
     usable_ = db.open();
+    if (!usable_) failure_ = db.lastError().text();
     return usable_;
 }
 
 bool InboxStore::CreateSchema() {
     QSqlQuery q(QSqlDatabase::database(connection_, false));
-    return q.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) &&
-           q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS state (key BLOB PRIMARY KEY, "
-                                 "heard INTEGER NOT NULL) WITHOUT ROWID")) &&
-           q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS files (folder BLOB NOT NULL, "
-                                 "name BLOB NOT NULL, stamp BLOB, key BLOB, who TEXT, "
-                                 "when_ms INTEGER, length_ms INTEGER, error TEXT, "
-                                 "PRIMARY KEY (folder, name)) WITHOUT ROWID"));
+    const bool ok = q.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) &&
+                    q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS state (key BLOB PRIMARY KEY, "
+                                          "heard INTEGER NOT NULL) WITHOUT ROWID")) &&
+                    q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS files (folder BLOB NOT NULL, "
+                                          "name BLOB NOT NULL, stamp BLOB, key BLOB, who TEXT, "
+                                          "when_ms INTEGER, length_ms INTEGER, error TEXT, "
+                                          "PRIMARY KEY (folder, name)) WITHOUT ROWID"));
+    if (!ok) failure_ = ErrorOf(q);
+    return ok;
 }
 
 bool InboxStore::LoadStates() {
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT key, heard FROM state"))) return false;
+    if (!q.exec(QStringLiteral("SELECT key, heard FROM state"))) {
+        failure_ = ErrorOf(q);
+        return false;
+    }
     while (q.next()) heard_.insert(q.value(0).toByteArray(), q.value(1).toBool());
     return true;
 }
@@ -128,62 +134,70 @@ void InboxStore::SetHeard(const QByteArray& key, bool heard) {
     if (key.isEmpty()) return;
     heard_.insert(key, heard);
     if (!usable_) return;
-    QSqlQuery q(QSqlDatabase::database(connection_, false));
-    q.prepare(QStringLiteral("INSERT OR REPLACE INTO state (key, heard) VALUES (?, ?)"));
-    q.addBindValue(key);
-    q.addBindValue(heard ? 1 : 0);
-    if (!q.exec()) Recover(ErrorOf(q));
+    QString failure;
+    {
+        QSqlQuery q(QSqlDatabase::database(connection_, false));
+        q.prepare(QStringLiteral("INSERT OR REPLACE INTO state (key, heard) VALUES (?, ?)"));
+        q.addBindValue(key);
+        q.addBindValue(heard ? 1 : 0);
+        if (!q.exec()) failure = ErrorOf(q);
+    }
+    if (!failure.isEmpty()) Recover(failure);
 }
 
 QHash<QByteArray, InboxStore::CachedFile> InboxStore::CachedFiles(const QByteArray& folder) {
     QHash<QByteArray, CachedFile> files;
     if (!usable_) return files;
-    QSqlQuery q(QSqlDatabase::database(connection_, false));
-    q.setForwardOnly(true);
-    q.prepare(
-        QStringLiteral("SELECT name, stamp, key, who, when_ms, length_ms, error FROM files "
-                       "WHERE folder = ?"));
-    q.addBindValue(folder);
-    if (!q.exec()) {
-        Recover(ErrorOf(q));
-        return files;
+    QString failure;
+    {
+        QSqlQuery q(QSqlDatabase::database(connection_, false));
+        q.setForwardOnly(true);
+        q.prepare(
+            QStringLiteral("SELECT name, stamp, key, who, when_ms, length_ms, error "
+                           "FROM files WHERE folder = ?"));
+        q.addBindValue(folder);
+        if (!q.exec()) failure = ErrorOf(q);
+        while (failure.isEmpty() && q.next()) {
+            CachedFile f;
+            f.stamp = q.value(1).toByteArray();
+            f.key = q.value(2).toByteArray();
+            f.who = q.value(3).toString();
+            f.whenMs = q.value(4).toLongLong();
+            f.lengthMs = q.value(5).toUInt();
+            f.error = q.value(6).toString();
+            files.insert(q.value(0).toByteArray(), std::move(f));
+        }
     }
-    while (q.next()) {
-        CachedFile f;
-        f.stamp = q.value(1).toByteArray();
-        f.key = q.value(2).toByteArray();
-        f.who = q.value(3).toString();
-        f.whenMs = q.value(4).toLongLong();
-        f.lengthMs = q.value(5).toUInt();
-        f.error = q.value(6).toString();
-        files.insert(q.value(0).toByteArray(), std::move(f));
-    }
+    if (!failure.isEmpty()) Recover(failure);
     return files;
 }
 
 void InboxStore::StoreFiles(const QByteArray& folder,
                             const std::vector<std::pair<QByteArray, CachedFile>>& files) {
     if (!usable_ || files.empty()) return;
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    QSqlQuery q(db);
-    bool ok = db.transaction();
-    ok = ok && q.prepare(QStringLiteral("INSERT OR REPLACE INTO files (folder, name, stamp, key, "
-                                        "who, when_ms, length_ms, error) "
-                                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (const auto& [name, f] : files) {
-        if (!ok) break;
-        q.addBindValue(folder);
-        q.addBindValue(name);
-        q.addBindValue(f.stamp);
-        q.addBindValue(f.key);
-        q.addBindValue(f.who);
-        q.addBindValue(static_cast<qlonglong>(f.whenMs));
-        q.addBindValue(f.lengthMs);
-        q.addBindValue(f.error);
-        ok = q.exec();
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        QSqlQuery q(db);
+        bool ok = db.transaction();
+        ok = ok && q.prepare(QStringLiteral("INSERT OR REPLACE INTO files (folder, name, stamp, "
+                                            "key, who, when_ms, length_ms, error) "
+                                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+        for (const auto& [name, f] : files) {
+            if (!ok) break;
+            q.addBindValue(folder);
+            q.addBindValue(name);
+            q.addBindValue(f.stamp);
+            q.addBindValue(f.key);
+            q.addBindValue(f.who);
+            q.addBindValue(static_cast<qlonglong>(f.whenMs));
+            q.addBindValue(f.lengthMs);
+            q.addBindValue(f.error);
+            ok = q.exec();
+        }
+        if (ok && db.commit()) return;
+        failure = q.lastError().isValid() ? ErrorOf(q) : db.lastError().text();
+        db.rollback();
     }
-    if (ok && db.commit()) return;
-    const QString reason = q.lastError().isValid() ? ErrorOf(q) : db.lastError().text();
-    db.rollback();
-    Recover(reason);
+    Recover(failure);
 }

@@ -57,6 +57,7 @@ class InboxStore {
     QString connection_;
     std::function<void(const QString&)> problem_;
     QHash<QByteArray, bool> heard_;  // every state known: the database's and this session's
+    QString failure_;                // why the last Connect, CreateSchema or LoadStates failed
     bool inMemory_ = false;
     bool usable_ = false;
 };

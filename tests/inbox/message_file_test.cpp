@@ -76,7 +76,7 @@ TEST_F(InboxTest, BextAndInfoAreReadWhateverTheirSizesClaim) {
     Write("a.wav", b);
     // A LIST chunk that claims more than the file holds, and an INFO text that runs past it.
     b = Message(100, {{"LIST", Info({{"ICRD", "2026-01-02"}})}});
-    b[b.size() - 4 - 10 - 4] = 0xFF;  // the ICRD size byte: far past the end
+    b[b.size() - 10 - 4] = 0xFF;      // the ICRD size: far past the end
     testutil::Put32(b, 0xFFFFFFF0u);  // a trailing chunk header with a huge size
     Write("b.wav", b);
     WaveMetadata m;
