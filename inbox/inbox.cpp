@@ -3,129 +3,202 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
-#include <QTextStream>
+#include <QLocale>
+#include <QTimeZone>
 #include <algorithm>
+#include <unordered_map>
 
-#include "platform/file.h"
+#include "inbox/inbox_store.h"
+#include "inbox/message_file.h"
 #include "platform/qt/file_name.h"
-#include "sound/wave_header.h"
 
 namespace {
 
-QString Sidecar(const QString& path) {
-    return path.left(path.lastIndexOf(QLatin1Char('.'))) + QStringLiteral(".txt");
+// Changes in the folder are read after this quiet time: a burst of files is read once.
+constexpr int kRescanDelayMs = 300;
+// A file changed this recently may still be being written: it is watched until it settles.
+constexpr int64_t kSettleNs = 10'000'000'000;
+
+// Newest first; messages left at the same time by name, the later name first.
+bool Newer(const InboxMessage& a, const InboxMessage& b) {
+    if (a.when != b.when) return a.when > b.when;
+    return a.path > b.path;
 }
 
-InboxMessage Read(const QFileInfo& info) {
-    InboxMessage m;
-    m.path = info.absoluteFilePath();
-    m.who = info.fileName();
-    m.when = info.lastModified();
-    QFile text(Sidecar(m.path));
-    if (text.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : text.read(65536).split('\n')) {
-            if (line.startsWith("callerid=")) m.who = QString::fromUtf8(line.mid(9)).trimmed();
-            if (line.startsWith("origtime=")) {
-                bool ok = false;
-                const qint64 t = line.mid(9).trimmed().toLongLong(&ok);
-                if (ok) m.when = QDateTime::fromSecsSinceEpoch(t);
-            }
-        }
-    }
-    CFile file;
-    if (file.Open(FileNameToBytes(m.path).toStdString(), CFile::modeRead, nullptr)) {
-        WaveHeader header;
-        try {
-            if (header.ReadHeader(file) && header.byteRate > 0) {
-                m.lengthMs = static_cast<uint32_t>(header.DataLength() * 1000 / header.byteRate);
-            } else {
-                m.error = QStringLiteral("Invalid wav header.");
-            }
-        } catch (...) {
-            m.error = QStringLiteral("Cannot read");
-        }
-    }
-    return m;
+QByteArray FileNameBytes(const QByteArray& pathBytes) {
+    return pathBytes.mid(pathBytes.lastIndexOf('/') + 1);
+}
+
+int64_t NowNs() {
+    return QDateTime::currentMSecsSinceEpoch() * 1000000;
 }
 
 }  // namespace
 
-Inbox::Inbox(QString, QObject* parent) : QAbstractListModel(parent) {
-    rescan_.setSingleShot(true);
-    rescan_.setInterval(300);
-    connect(&watcher_, &QFileSystemWatcher::directoryChanged, &rescan_,
-            qOverload<>(&QTimer::start));
-    connect(&rescan_, &QTimer::timeout, this, &Inbox::Rescan);
+Inbox::Inbox(QString databasePath, QObject* parent) : QAbstractListModel(parent) {
+    store_ = std::make_unique<InboxStore>(std::move(databasePath), [this](const QString& m) {
+        // Reported once the constructor returned, so that a problem met while opening the
+        // database reaches the window's connections too.
+        QMetaObject::invokeMethod(
+            this, [this, m] { emit StoreProblem(m); }, Qt::QueuedConnection);
+    });
+    rescanTimer_.setSingleShot(true);
+    rescanTimer_.setInterval(kRescanDelayMs);
+    connect(&rescanTimer_, &QTimer::timeout, this, &Inbox::Rescan);
+    const auto changed = [this] {
+        if (!rescanTimer_.isActive()) rescanTimer_.start();
+    };
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, changed);
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, changed);
 }
 
-std::vector<InboxMessage> Inbox::Scan() const {
-    std::vector<InboxMessage> list;
-    const QFileInfoList files = QDir(folder_).entryInfoList(
-        {QStringLiteral("*.wav"), QStringLiteral("*.WAV")}, QDir::Files);
-    for (const QFileInfo& info : files) list.push_back(Read(info));
-    std::stable_sort(list.begin(), list.end(), [](const InboxMessage& a, const InboxMessage& b) {
-        return a.when != b.when ? a.when > b.when : a.path > b.path;
-    });
-    return list;
+Inbox::~Inbox() = default;
+
+Inbox::Row Inbox::MakeRow(const FolderEntry& entry, const MessageFacts& facts) const {
+    Row row;
+    row.message.path = entry.path;
+    row.message.who = facts.who;
+    row.message.when = facts.when;
+    row.message.lengthMs = facts.lengthMs;
+    row.message.error = facts.error;
+    row.key = facts.key;
+    row.message.heard = store_->Heard(facts.key);
+    row.stamp = entry.Stamp();
+    row.sidecar = entry.sidecar;
+    row.mtimeNs = entry.mtimeNs;
+    return row;
 }
 
 bool Inbox::Open(const QString& folder, QString* error) {
-    if (!QFileInfo(folder).isDir()) {
-        if (error) *error = QStringLiteral("Not a folder");
-        return false;
-    }
+    const QString absolute = QDir(folder).absolutePath();
+    std::vector<FolderEntry> entries;
+    if (!ListFolder(absolute, entries, error)) return false;
     Close();
+    folder_ = absolute;
+    const QByteArray folderBytes = FileNameToBytes(folder_);
+    const QHash<QByteArray, InboxStore::CachedFile> cached = store_->CachedFiles(folderBytes);
+    std::vector<std::pair<QByteArray, InboxStore::CachedFile>> fresh;
+    std::vector<Row> rows;
+    rows.reserve(entries.size());
+    for (const FolderEntry& entry : entries) {
+        const QByteArray name = FileNameBytes(entry.bytes);
+        const QByteArray stamp = entry.Stamp();
+        const auto hit = cached.constFind(name);
+        MessageFacts facts;
+        if (hit != cached.constEnd() && hit->stamp == stamp) {
+            facts.who = hit->who;
+            facts.when = QDateTime::fromMSecsSinceEpoch(hit->whenMs, Qt::UTC).toLocalTime();
+            facts.lengthMs = hit->lengthMs;
+            facts.error = hit->error;
+            facts.key = hit->key;
+        } else {
+            facts = ReadMessage(entry);
+            fresh.push_back({name,
+                             {stamp, facts.key, facts.who, facts.when.toMSecsSinceEpoch(),
+                              facts.lengthMs, facts.error}});
+        }
+        rows.push_back(MakeRow(entry, facts));
+    }
+    store_->StoreFiles(folderBytes, fresh);
+    std::sort(rows.begin(), rows.end(),
+              [](const Row& a, const Row& b) { return Newer(a.message, b.message); });
     beginResetModel();
-    folder_ = QFileInfo(folder).absoluteFilePath();
-    messages_ = Scan();
+    rows_ = std::move(rows);
     endResetModel();
     watcher_.addPath(folder_);
-    emit NewCountChanged(NewCount());
+    WatchUnsettled();
+    UpdateNewCount();
     return true;
 }
 
 void Inbox::Close() {
-    if (folder_.isEmpty()) return;
-    watcher_.removePath(folder_);
+    rescanTimer_.stop();
+    if (!watcher_.files().isEmpty()) watcher_.removePaths(watcher_.files());
+    if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
     beginResetModel();
+    rows_.clear();
     folder_.clear();
-    messages_.clear();
-    trashed_.clear();
     endResetModel();
+    UpdateNewCount();
+}
+
+void Inbox::WatchUnsettled() {
+    // The folder's watch sees files come and go, not a file growing: files that may still be
+    // being written, or that could not be read, are watched on their own.
+    QStringList files;
+    const int64_t now = NowNs();
+    const int64_t settled = now - kSettleNs;
+    for (const Row& row : rows_) {
+        if (!row.message.error.isEmpty() || row.mtimeNs > settled) files << row.message.path;
+    }
+    const QStringList watched = watcher_.files();
+    if (!watched.isEmpty()) watcher_.removePaths(watched);
+    if (!files.isEmpty()) watcher_.addPaths(files);
+    // A file that is still settling is read again once it has, even if it never changes.
+    if (std::any_of(rows_.begin(), rows_.end(), [&](const Row& r) { return r.mtimeNs > settled; }))
+        QTimer::singleShot(static_cast<int>(kSettleNs / 1000000), this, [this] {
+            if (!rescanTimer_.isActive() && !folder_.isEmpty()) rescanTimer_.start();
+        });
 }
 
 void Inbox::Rescan() {
     if (folder_.isEmpty()) return;
-    std::vector<InboxMessage> now = Scan();
-    QSet<QString> heard;
-    QSet<QString> known;
-    for (const InboxMessage& m : messages_) {
-        known.insert(m.path);
-        if (m.heard) heard.insert(m.path);
+    std::vector<FolderEntry> entries;
+    if (!ListFolder(folder_, entries, nullptr)) entries.clear();  // the folder went away
+    std::unordered_map<std::string, const FolderEntry*> onDisk;
+    for (const FolderEntry& e : entries) onDisk.emplace(e.bytes.toStdString(), &e);
+    // Rows whose file went, or changed, leave; changed ones come back read afresh.
+    std::vector<const FolderEntry*> toRead;
+    for (int row = Count() - 1; row >= 0; --row) {
+        const auto it = onDisk.find(FileNameToBytes(rows_[row].message.path).toStdString());
+        if (it != onDisk.end() && it->second->Stamp() == rows_[row].stamp) {
+            onDisk.erase(it);
+            continue;
+        }
+        RemoveRow(row);
     }
-    std::vector<QString> arrived;
-    for (InboxMessage& m : now) {
-        m.heard = heard.contains(m.path);
-        if (!known.contains(m.path)) arrived.push_back(m.path);
+    QStringList arrived;
+    std::vector<std::pair<QByteArray, InboxStore::CachedFile>> fresh;
+    for (const FolderEntry& e : entries) {
+        if (!onDisk.count(e.bytes.toStdString())) continue;
+        const MessageFacts facts = ReadMessage(e);
+        fresh.push_back({FileNameBytes(e.bytes),
+                         {e.Stamp(), facts.key, facts.who, facts.when.toMSecsSinceEpoch(),
+                          facts.lengthMs, facts.error}});
+        InsertRow(MakeRow(e, facts));
+        arrived << e.path;
     }
-    beginResetModel();
-    messages_ = std::move(now);
-    endResetModel();
+    store_->StoreFiles(FileNameToBytes(folder_), fresh);
+    if (!watcher_.directories().contains(folder_)) watcher_.addPath(folder_);
+    WatchUnsettled();
+    UpdateNewCount();
     for (const QString& path : arrived) emit MessageArrived(RowOf(path));
-    emit NewCountChanged(NewCount());
+}
+
+size_t Inbox::PlaceOf(const Row& row) const {
+    return static_cast<size_t>(
+        std::lower_bound(rows_.begin(), rows_.end(), row,
+                         [](const Row& a, const Row& b) { return Newer(a.message, b.message); }) -
+        rows_.begin());
+}
+
+void Inbox::InsertRow(Row row) {
+    const size_t at = PlaceOf(row);
+    beginInsertRows({}, static_cast<int>(at), static_cast<int>(at));
+    rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), std::move(row));
+    endInsertRows();
+}
+
+void Inbox::RemoveRow(int row) {
+    beginRemoveRows({}, row, row);
+    rows_.erase(rows_.begin() + row);
+    endRemoveRows();
 }
 
 int Inbox::RowOf(const QString& path) const {
-    for (int i = 0; i < Count(); ++i) {
-        if (messages_[static_cast<size_t>(i)].path == path) return i;
-    }
+    for (size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].message.path == path) return static_cast<int>(i);
     return -1;
-}
-
-int Inbox::NewCount() const {
-    return static_cast<int>(
-        std::count_if(messages_.begin(), messages_.end(), [](const auto& m) { return !m.heard; }));
 }
 
 int Inbox::Next(int row) const {
@@ -137,63 +210,115 @@ int Inbox::Previous(int row) const {
 }
 
 int Inbox::OldestNew() const {
-    for (int i = Count() - 1; i >= 0; --i) {
-        if (!At(i).heard) return i;
-    }
-    return -1;
+    return NextNew(Count());
 }
 
 int Inbox::NextNew(int row) const {
-    for (int i = row - 1; i >= 0; --i) {
-        if (!At(i).heard) return i;
-    }
+    if (row == -1) return OldestNew();
+    for (int r = std::min(row, Count()) - 1; r >= 0; --r)
+        if (!rows_[r].message.heard) return r;
     return -1;
 }
 
 void Inbox::MarkHeard(int row) {
-    messages_[static_cast<size_t>(row)].heard = true;
-    emit dataChanged(index(row), index(row));
-    emit NewCountChanged(NewCount());
+    SetHeard(row, true);
 }
 
 void Inbox::MarkNew(int row) {
-    messages_[static_cast<size_t>(row)].heard = false;
-    emit dataChanged(index(row), index(row));
-    emit NewCountChanged(NewCount());
+    SetHeard(row, false);
+}
+
+void Inbox::SetHeard(int row, bool heard) {
+    if (row < 0 || row >= Count()) return;
+    Row& r = rows_[row];
+    store_->SetHeard(r.key, heard);
+    // Copies of one message share its state.
+    for (int i = 0; i < Count(); ++i) {
+        if (rows_[i].key != r.key || rows_[i].message.heard == heard) continue;
+        if (rows_[i].key.isEmpty() && i != row) continue;
+        rows_[i].message.heard = heard;
+        emit dataChanged(index(i), index(i));
+    }
+    UpdateNewCount();
+}
+
+void Inbox::UpdateNewCount() {
+    const int count = static_cast<int>(
+        std::count_if(rows_.begin(), rows_.end(), [](const Row& r) { return !r.message.heard; }));
+    if (count == newCount_) return;
+    newCount_ = count;
+    emit NewCountChanged(count);
 }
 
 bool Inbox::MoveToTrash(int row, QString* error) {
-    const QString path = At(row).path;
-    QString inTrash;
-    if (!QFile::moveToTrash(path, &inTrash)) {
-        if (error) *error = QStringLiteral("The Trash refused it");
+    if (row < 0 || row >= Count()) {
+        if (error) *error = QStringLiteral("No message is chosen.");
         return false;
     }
-    trashed_.push_back({path, inTrash});
-    QString sidecarTrash;
-    if (QFile::exists(Sidecar(path)) && QFile::moveToTrash(Sidecar(path), &sidecarTrash)) {
-        trashed_.push_back({Sidecar(path), sidecarTrash});
+    const Row& r = rows_[row];
+    Trashed t;
+    t.path = r.message.path;
+    const QString shown = FileNameForDisplay(t.path);
+    if (!QFile::moveToTrash(t.path, &t.inTrash)) {
+        if (error)
+            *error =
+                QStringLiteral("Cannot move %1 to the Trash; it was left where it is.").arg(shown);
+        return false;
     }
-    beginRemoveRows({}, row, row);
-    messages_.erase(messages_.begin() + row);
-    endRemoveRows();
-    emit NewCountChanged(NewCount());
+    if (!r.sidecar.isEmpty()) {
+        t.sidecar = FileNameFromBytes(r.sidecar);
+        if (QFile::exists(t.sidecar) && !QFile::moveToTrash(t.sidecar, &t.sidecarInTrash)) {
+            // Both or neither: the message goes back beside its text.
+            QFile::rename(t.inTrash, t.path);
+            QFile::remove(QFileInfo(t.inTrash).dir().absoluteFilePath(
+                QStringLiteral("../info/%1.trashinfo").arg(QFileInfo(t.inTrash).fileName())));
+            if (error)
+                *error = QStringLiteral("Cannot move %1 to the Trash; it was left where it is.")
+                             .arg(FileNameForDisplay(t.sidecar));
+            return false;
+        }
+    }
+    trashed_.push_back(std::move(t));
+    RemoveRow(row);
+    UpdateNewCount();
     return true;
 }
 
-bool Inbox::UndoTrash(QString* error) {
-    if (trashed_.empty()) return false;
-    if (trashed_.back().first.endsWith(QStringLiteral(".txt"))) {
-        QFile::rename(trashed_.back().second, trashed_.back().first);
-        trashed_.pop_back();
-    }
-    const auto [original, inTrash] = trashed_.back();
-    trashed_.pop_back();
-    if (!QFile::rename(inTrash, original)) {
-        if (error) *error = QStringLiteral("Cannot restore");
+namespace {
+
+// Takes a file out of the freedesktop Trash back to where it stood: the file from
+// Trash/files, its entry in Trash/info removed.
+bool Restore(const QString& inTrash, const QString& path, QString* error) {
+    if (QFileInfo::exists(path)) {
+        if (error)
+            *error = QStringLiteral("Cannot put back %1: another file now has its name.")
+                         .arg(FileNameForDisplay(path));
         return false;
     }
-    Rescan();
+    if (!QFile::rename(inTrash, path)) {
+        if (error)
+            *error =
+                QStringLiteral("Cannot put back %1 from the Trash.").arg(FileNameForDisplay(path));
+        return false;
+    }
+    const QFileInfo trashed(inTrash);
+    QFile::remove(trashed.dir().absoluteFilePath(
+        QStringLiteral("../info/%1.trashinfo").arg(trashed.fileName())));
+    return true;
+}
+
+}  // namespace
+
+bool Inbox::UndoTrash(QString* error) {
+    if (trashed_.empty()) {
+        if (error) *error = QStringLiteral("Nothing to put back.");
+        return false;
+    }
+    const Trashed t = trashed_.back();
+    if (!Restore(t.inTrash, t.path, error)) return false;
+    if (!t.sidecarInTrash.isEmpty() && !Restore(t.sidecarInTrash, t.sidecar, error)) return false;
+    trashed_.pop_back();
+    if (!folder_.isEmpty() && QFileInfo(t.path).absolutePath() == folder_) Rescan();
     return true;
 }
 
@@ -206,15 +331,15 @@ QVariant Inbox::data(const QModelIndex& index, int role) const {
     const InboxMessage& m = At(index.row());
     switch (role) {
         case Qt::DisplayRole:
-            return m.who;
+            return QStringLiteral("%1  %2  %3%4")
+                .arg(m.who, WhenText(m.when, QDateTime::currentDateTime()), LengthText(m.lengthMs),
+                     m.heard ? QString() : QStringLiteral("  new"));
         case WhoRole:
             return m.who;
         case WhenTextRole:
             return WhenText(m.when, QDateTime::currentDateTime());
         case LengthTextRole:
-            return QStringLiteral("%1:%2")
-                .arg(m.lengthMs / 60000)
-                .arg(m.lengthMs / 1000 % 60, 2, 10, QLatin1Char('0'));
+            return LengthText(m.lengthMs);
         case HeardRole:
             return m.heard;
         case ErrorRole:
@@ -226,10 +351,33 @@ QVariant Inbox::data(const QModelIndex& index, int role) const {
     }
 }
 
+QHash<int, QByteArray> Inbox::roleNames() const {
+    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
+    names.insert(WhoRole, "who");
+    names.insert(WhenTextRole, "whenText");
+    names.insert(LengthTextRole, "lengthText");
+    names.insert(HeardRole, "heard");
+    names.insert(ErrorRole, "error");
+    names.insert(PathRole, "path");
+    return names;
+}
+
 QString WhenText(const QDateTime& when, const QDateTime& now) {
-    const qint64 days = when.date().daysTo(now.date());
-    const QString time = when.time().toString(QStringLiteral("HH:mm"));
-    if (days == 0) return QStringLiteral("Today ") + time;
-    if (days == 1) return QStringLiteral("Yesterday ") + time;
-    return when.toString(QStringLiteral("d MMM HH:mm"));
+    const QDateTime local = when.toLocalTime();
+    const QDate day = local.date();
+    const QDate today = now.toLocalTime().date();
+    const QString time = local.time().toString(QStringLiteral("HH:mm"));
+    if (day == today) return QStringLiteral("Today %1").arg(time);
+    if (day == today.addDays(-1)) return QStringLiteral("Yesterday %1").arg(time);
+    return QLocale().toString(local, QLocale::ShortFormat);
+}
+
+QString LengthText(uint32_t lengthMs) {
+    const uint32_t s = lengthMs / 1000;
+    if (s >= 3600)
+        return QStringLiteral("%1:%2:%3")
+            .arg(s / 3600)
+            .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+            .arg(s % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
