@@ -18,7 +18,8 @@ namespace {
 
 class InboxTest : public WindowTest {
   protected:
-    // A message of ms milliseconds in the folder "box", left by who at epoch second left.
+    // A message of ms milliseconds in the folder "box", left by who at epoch second left. Heard
+    // or new goes with a message's content: messages of one length would share it.
     QString Message(const std::string& name, const std::string& who, int64_t left, uint32_t ms) {
         std::filesystem::create_directories(dir.path() / "box");
         const QString path = Q(MakeWave("box/" + name + ".wav", ms));
@@ -35,8 +36,8 @@ class InboxTest : public WindowTest {
 
 TEST_F(InboxTest, AFolderOpensAsItsListAndTheTitleCountsTheNewOnes) {
     Message("msg0000", "Ann Lee", 1000, 400);
-    Message("msg0001", "Bob Marsh", 2000, 400);
-    Message("msg0002", "Carla Diaz", 3000, 400);
+    Message("msg0001", "Bob Marsh", 2000, 420);
+    Message("msg0002", "Carla Diaz", 3000, 440);
     Start(Box());
     EXPECT_TRUE(Shown("inbox"));
     EXPECT_FALSE(Shown("waveform"));
@@ -91,8 +92,8 @@ TEST_F(InboxTest, TheListAndTheWaveformSwitchAndShowTogetherFromTwiceTheDefaultS
 // nothing loaded starts with the oldest new one.
 TEST_F(InboxTest, NextAndPreviousGoInTheOrderLeftAndStopAtTheEnds) {
     Message("msg0000", "Ann Lee", 1000, 5000);
-    Message("msg0001", "Bob Marsh", 2000, 5000);
-    Message("msg0002", "Carla Diaz", 3000, 5000);
+    Message("msg0001", "Bob Marsh", 2000, 5100);
+    Message("msg0002", "Carla Diaz", 3000, 5200);
     Start(Box());
     inbox->Messages().MarkHeard(inbox->Messages().RowOf(Q(dir.File("box/msg0000.wav"))));
     Key(Qt::Key_Space);
@@ -116,8 +117,8 @@ TEST_F(InboxTest, NextAndPreviousGoInTheOrderLeftAndStopAtTheEnds) {
 // Close On Finish closes the window.
 TEST_F(InboxTest, PlayNextAutomaticallyGoesOnToTheNextNewOne) {
     Message("msg0000", "Ann Lee", 1000, 300);
-    Message("msg0001", "Bob Marsh", 2000, 300);
-    Message("msg0002", "Carla Diaz", 3000, 300);
+    Message("msg0001", "Bob Marsh", 2000, 320);
+    Message("msg0002", "Carla Diaz", 3000, 340);
     Start(Box());
     Command("playNextAutomatically");
     EXPECT_TRUE(window->findChild<QAction*>("playNextAutomatically")->isChecked());
@@ -177,7 +178,7 @@ TEST_F(InboxTest, AMessageThatCannotBePlayedIsReportedAndStaysListed) {
 // Delete moves the message and its text to the Trash, Ctrl+Z puts both back.
 TEST_F(InboxTest, DeleteMovesToTheTrashAndUndoPutsItBack) {
     Message("msg0000", "Ann Lee", 1000, 400);
-    Message("msg0001", "Bob Marsh", 2000, 400);
+    Message("msg0001", "Bob Marsh", 2000, 420);
     Start(Box());
     const testutil::Bytes original = testutil::ReadFile(dir.File("box/msg0001.wav"));
     Key(Qt::Key_Delete);  // the newest, chosen at the top
