@@ -439,7 +439,10 @@ void PlayerDialog::ShowInbox() {
     const bool hadFocus = list_->hasFocus();
     list_->setVisible(list);
     waveform_->setVisible(!open || both || !listShown_);
-    Command("toggleList")->setText(list && !both ? tr("Show Waveform") : tr("Show List"));
+    // Only at the default size is there a choice to make.
+    QAction* toggle = Command("toggleList");
+    toggle->setText(list && !both ? tr("Show Waveform") : tr("Show List"));
+    toggle->setEnabled(open && !both);
     const int row = inbox_.CurrentRow();
     if (list && row >= 0) list_->setCurrentIndex(inbox_.Messages().index(row));
     // A folder that opens takes the keyboard; a list that goes gives it back to the transport.
