@@ -19,6 +19,7 @@
 #include "platform/qt/private_folder.h"
 #include "platform/qt/settings.h"
 #include "platform/qt/text_to_play.h"
+#include "player/inbox_browser.h"
 #include "player/message_box.h"
 #include "player/mpris.h"
 #include "player/player_dialog.h"
@@ -118,7 +119,8 @@ int CorvaneApp::Run() {
     }
 
     PlayerSession session(tempPath);
-    PlayerDialog dialog(session);
+    InboxBrowser inbox(session);
+    PlayerDialog dialog(session, inbox);
     TraceEventLoopStalls(&dialog);
     window = &dialog;
     // A request to end (logout, kill, the desktop's Quit) closes the window as its close box
@@ -131,7 +133,8 @@ int CorvaneApp::Run() {
     // The desktop's media controls and the media keys reach the one player per user.
     std::unique_ptr<MprisService> mpris;
     if (firstPlayer) {
-        mpris = MprisService::Register(session, {[&dialog] { dialog.BringToFront(); }, quit});
+        mpris =
+            MprisService::Register(session, inbox, {[&dialog] { dialog.BringToFront(); }, quit});
     }
 
     dialog.SetStartPath(text);

@@ -11,8 +11,10 @@
 #include <cstdint>
 #include <limits>
 
+#include "inbox/inbox.h"
 #include "platform/qt/file_name.h"
 #include "platform/qt/settings.h"
+#include "player/inbox_browser.h"
 #include "player/player_session.h"
 
 namespace {
@@ -82,8 +84,8 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanSeek READ CanSeek)
     Q_PROPERTY(bool CanControl READ CanControl)
   public:
-    MprisPlayerAdaptor(QObject* service, PlayerSession& session)
-        : QDBusAbstractAdaptor(service), session(session) {
+    MprisPlayerAdaptor(QObject* service, PlayerSession& session, InboxBrowser& inbox)
+        : QDBusAbstractAdaptor(service), session(session), inbox(inbox) {
         connect(&session, &PlayerSession::Seeked, this,
                 [this](uint32_t ms) { emit Seeked(ms * kMicrosecondsPerMs); });
     }
@@ -126,9 +128,12 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     qlonglong Position() const { return session.PositionMs() * kMicrosecondsPerMs; }
     double MinimumRate() const { return kMinimumSpeed; }
     double MaximumRate() const { return kMaximumSpeed; }
-    bool CanGoNext() const { return false; }
-    bool CanGoPrevious() const { return false; }
-    bool CanPlay() const { return !session.SourcePath().isEmpty(); }
+    // Only in a folder's list, false at its ends.
+    bool CanGoNext() const { return inbox.CanGoNext(); }
+    bool CanGoPrevious() const { return inbox.CanGoPrevious(); }
+    bool CanPlay() const {
+        return !session.SourcePath().isEmpty() || (inbox.IsOpen() && inbox.Messages().Count() > 0);
+    }
     bool CanPause() const { return CanPlay(); }
     // Only a recording that plays or is paused has a position to move.
     bool CanSeek() const { return session.State() != Stopped; }
@@ -138,17 +143,21 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     // clients read it when they want it.
     QVariantMap WatchedProperties() const {
         QVariantMap values;
-        for (const char* name :
-             {"PlaybackStatus", "Metadata", "Rate", "Volume", "CanPlay", "CanPause", "CanSeek"}) {
+        for (const char* name : {"PlaybackStatus", "Metadata", "Rate", "Volume", "CanPlay",
+                                 "CanPause", "CanSeek", "CanGoNext", "CanGoPrevious"}) {
             values.insert(QLatin1String(name), property(name));
         }
         return values;
     }
 
   public slots:
-    // One recording at a time: there is nothing before or after it.
-    void Next() {}
-    void Previous() {}
+    // The message left after or before the loaded one, in a folder's list.
+    void Next() {
+        Later(this, [this] { inbox.Next(); });
+    }
+    void Previous() {
+        Later(this, [this] { inbox.Previous(); });
+    }
     void Pause() { session.Pause(); }
     void PlayPause() {
         Later(this, [this] { session.TogglePlayPause(); });
@@ -195,23 +204,26 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     qlonglong LengthMicroseconds() const { return session.DurationMs() * kMicrosecondsPerMs; }
 
     PlayerSession& session;
+    InboxBrowser& inbox;
 };
 
-MprisService::MprisService(PlayerSession& session, Window window, QDBusConnection bus)
+MprisService::MprisService(PlayerSession& session, InboxBrowser& inbox, Window window,
+                           QDBusConnection bus)
     : bus_(std::move(bus)) {
     new MprisRootAdaptor(this, std::move(window));
-    player_ = new MprisPlayerAdaptor(this, session);
+    player_ = new MprisPlayerAdaptor(this, session, inbox);
     sentProperties_ = player_->WatchedProperties();
     changeTimer_.setSingleShot(true);
     changeTimer_.setInterval(0);
     connect(&changeTimer_, &QTimer::timeout, this, &MprisService::SendChangedProperties);
     connect(&session, &PlayerSession::DisplayChanged, &changeTimer_, qOverload<>(&QTimer::start));
+    connect(&inbox, &InboxBrowser::Changed, &changeTimer_, qOverload<>(&QTimer::start));
 }
 
-std::unique_ptr<MprisService> MprisService::Register(PlayerSession& session, Window window,
-                                                     QDBusConnection bus) {
+std::unique_ptr<MprisService> MprisService::Register(PlayerSession& session, InboxBrowser& inbox,
+                                                     Window window, QDBusConnection bus) {
     if (!bus.isConnected()) return nullptr;
-    std::unique_ptr<MprisService> service(new MprisService(session, std::move(window), bus));
+    std::unique_ptr<MprisService> service(new MprisService(session, inbox, std::move(window), bus));
     // The object is there before its name, so whoever sees the name finds it.
     if (!bus.registerObject(kObjectPath, service.get(), QDBusConnection::ExportAdaptors) ||
         !bus.registerService(kServiceName)) {

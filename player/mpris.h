@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class InboxBrowser;
 class MprisPlayerAdaptor;
 class PlayerSession;
 
@@ -24,14 +25,16 @@ class MprisService : public QObject {
         std::function<void()> quit;   // closes it, which ends the program
     };
 
-    // Offers session on bus under the player's name. Nothing, and no message, when there is
-    // no bus or another program holds the name: the player plays on without.
+    // Offers session, and Next and Previous through inbox, on bus under the player's name. Nothing,
+    // and no message, when there is no bus or another program holds the name: the player plays on
+    // without.
     static std::unique_ptr<MprisService> Register(
-        PlayerSession& session, Window window, QDBusConnection bus = QDBusConnection::sessionBus());
+        PlayerSession& session, InboxBrowser& inbox, Window window,
+        QDBusConnection bus = QDBusConnection::sessionBus());
     ~MprisService() override;
 
   private:
-    MprisService(PlayerSession& session, Window window, QDBusConnection bus);
+    MprisService(PlayerSession& session, InboxBrowser& inbox, Window window, QDBusConnection bus);
     // Sends PropertiesChanged with those of the watched properties that changed since the
     // last time.
     void SendChangedProperties();

@@ -18,8 +18,12 @@
 #include <functional>
 #include <string_view>
 
+#include "inbox/inbox.h"
 #include "player/about_box.h"
+#include "player/desktop_notifier.h"
 #include "player/dialog_scope.h"
+#include "player/inbox_browser.h"
+#include "player/inbox_view.h"
 #include "player/message_box.h"
 #include "player/player_session.h"
 #include "player/skin/bitmap_button.h"
@@ -47,8 +51,8 @@ QString WithKey(const QString& what, const QAction* action) {
 
 }  // namespace
 
-PlayerDialog::PlayerDialog(PlayerSession& session, QWidget* parent)
-    : QDialog(parent), session_(session) {
+PlayerDialog::PlayerDialog(PlayerSession& session, InboxBrowser& inbox, QWidget* parent)
+    : QDialog(parent), session_(session), inbox_(inbox) {
     InitPlayerResources();
     setWindowTitle(QStringLiteral("Corvane"));
     setWindowIcon(QIcon(QStringLiteral(":/corvane.png")));
@@ -74,6 +78,11 @@ PlayerDialog::PlayerDialog(PlayerSession& session, QWidget* parent)
     });
     connect(&session_, &PlayerSession::DisplayChanged, this, &PlayerDialog::Refresh);
     connect(&session_, &PlayerSession::CloseRequested, this, [this] { done(0); });
+    connect(&inbox_, &InboxBrowser::Changed, this, &PlayerDialog::ShowInbox);
+    // Who left a message, for a user who is elsewhere.
+    connect(&inbox_, &InboxBrowser::MessageArrived, this, [this](const QString& who) {
+        if (!isActiveWindow()) NotifyDesktop(tr("New voice message"), tr("From %1").arg(who));
+    });
     // Every input event passes eventFilter: the focus ring, the wheel over the volume and a
     // click on the time display are decided there. The frame sees mouse events first.
     qApp->installEventFilter(this);
@@ -149,6 +158,52 @@ void PlayerDialog::CreateCommands() {
          {QKeySequence::Open},
          tr("Open File"),
          [this] { OnOpenFile(); }},
+        {"openFolder",
+         tr("Open &Folder..."),
+         {Qt::CTRL | Qt::SHIFT | Qt::Key_O},
+         tr("Open a folder of messages as a list"),
+         [this] { OnOpenFolder(); }},
+        {"toggleList",
+         tr("Show Waveform"),
+         {Qt::Key_I},
+         tr("Switch between the list of messages and the waveform"),
+         [this] {
+             listShown_ = !listShown_;
+             ShowInbox();
+         }},
+        {"nextMessage",
+         tr("&Next Message"),
+         {Qt::Key_N, Qt::CTRL | Qt::Key_Right, Qt::Key_MediaNext},
+         tr("Play the message left after this one"),
+         [this] { inbox_.Next(); }},
+        {"previousMessage",
+         tr("&Previous Message"),
+         {Qt::Key_P, Qt::CTRL | Qt::Key_Left, Qt::Key_MediaPrevious},
+         tr("Play the message left before this one"),
+         [this] { inbox_.Previous(); }},
+        {"playNextAutomatically",
+         tr("Play Next &Automatically"),
+         {},
+         tr("When a message ends, play the next new one"),
+         [this] {
+             inbox_.SetPlayNextAutomatically(!inbox_.PlayNextAutomatically());
+             Command("playNextAutomatically")->setChecked(inbox_.PlayNextAutomatically());
+         }},
+        {"markNew",
+         tr("&Mark as New"),
+         {Qt::Key_U},
+         tr("Mark the chosen message as not heard"),
+         [this] { inbox_.MarkNew(ChosenRow()); }},
+        {"moveToTrash",
+         tr("Move to &Trash"),
+         {QKeySequence::Delete},
+         tr("Move the chosen message and its text to the Trash"),
+         [this] { inbox_.MoveToTrash(ChosenRow()); }},
+        {"undoTrash",
+         tr("&Undo Move to Trash"),
+         {QKeySequence::Undo},
+         tr("Put the message last moved to the Trash back"),
+         [this] { inbox_.UndoTrash(); }},
         {"saveAs",
          QStringLiteral("&Save As..."),
          {Qt::CTRL | Qt::Key_S},
@@ -278,6 +333,14 @@ void PlayerDialog::CreateControls() {
                              Command("louder")->toolTip() + QStringLiteral("; ") +
                                  Command("quieter")->toolTip() + wheel);
     waveform_ = new WaveformView(session_, this);
+    list_ = new InboxView(this);
+    list_->setObjectName(QStringLiteral("inbox"));
+    list_->setAccessibleName(tr("Messages"));
+    list_->setToolTip(tr("Enter plays the chosen message; %1; %2")
+                          .arg(Command("moveToTrash")->toolTip(), Command("undoTrash")->toolTip()));
+    list_->setModel(&inbox_.Messages());
+    list_->hide();
+    connect(list_, &InboxView::Chosen, &inbox_, &InboxBrowser::PlayRow);
     background_->lower();
 }
 
@@ -304,9 +367,10 @@ void PlayerDialog::CreateBar() {
 
     menu_ = new QMenu(this);
     menu_->addAction(Command("saveAs"));
+    menu_->addAction(Command("openFolder"));
+    // Each command decides its new state; the automatic toggle is undone first.
     QAction* closeOnFinish = Command("closeOnFinish");
     closeOnFinish->setCheckable(true);
-    // The command decides the new state; the automatic toggle is undone first.
     connect(closeOnFinish, &QAction::toggled, this,
             [this](bool) { Command("closeOnFinish")->setChecked(session_.CloseOnFinish()); });
     menu_->addAction(closeOnFinish);
@@ -321,6 +385,19 @@ void PlayerDialog::CreateBar() {
                                                                               : t.level);
         });
         menu_->addAction(action);
+    }
+    QAction* playNext = Command("playNextAutomatically");
+    playNext->setCheckable(true);
+    playNext->setChecked(inbox_.PlayNextAutomatically());
+    connect(playNext, &QAction::toggled, this, [this](bool) {
+        Command("playNextAutomatically")->setChecked(inbox_.PlayNextAutomatically());
+    });
+    for (const char* name : {"toggleList", "nextMessage", "previousMessage"}) {
+        menu_->addAction(Command(name));
+    }
+    menu_->addAction(playNext);
+    for (const char* name : {"markNew", "moveToTrash", "undoTrash"}) {
+        menu_->addAction(Command(name));
     }
     menu_->addSeparator();
     menu_->addAction(Command("checkForUpdate"));
@@ -385,6 +462,32 @@ void PlayerDialog::Refresh() {
         shown->setFocus();
         hidden->hide();
     }
+}
+
+void PlayerDialog::ShowInbox() {
+    const bool open = inbox_.IsOpen();
+    const bool both = open && skinScale_ >= skin::kLargeScale;
+    const bool list = open && (both || listShown_);
+    const bool hadFocus = list_->hasFocus();
+    list_->setVisible(list);
+    waveform_->setVisible(!open || both || !listShown_);
+    // Only at the default size is there a choice to make.
+    QAction* toggle = Command("toggleList");
+    toggle->setText(list && !both ? tr("Show Waveform") : tr("Show List"));
+    toggle->setEnabled(open && !both);
+    const int row = inbox_.CurrentRow();
+    if (list && row >= 0) list_->setCurrentIndex(inbox_.Messages().index(row));
+    // A folder that opens takes the keyboard; a list that goes gives it back to the transport.
+    if (list && !list_->currentIndex().isValid() && inbox_.Messages().Count() > 0) {
+        list_->setCurrentIndex(inbox_.Messages().index(0));
+    }
+    if (list && isVisible() && !hadFocus && list_->currentIndex().isValid()) list_->setFocus();
+    if (!list && hadFocus) (pauseButton_->isVisible() ? pauseButton_ : playButton_)->setFocus();
+}
+
+int PlayerDialog::ChosenRow() const {
+    if (list_->isVisible() && list_->currentIndex().isValid()) return list_->currentIndex().row();
+    return inbox_.CurrentRow();
 }
 
 void PlayerDialog::ShowFileName() {

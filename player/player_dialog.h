@@ -3,8 +3,8 @@
 // with "Open File" and "Menu". It draws and routes input; the PlayerSession decides. Its
 // controls carry object names ("play", "pause", "stop", "fastBack", "fastForward", "speed",
 // "volumeUp", "volumeDown", "fileName", "time", "speedDisplay", "volumeDisplay", "waveform",
-// "background", "menuBar", "openFile", "menuButton"), and so do its commands' actions (see
-// CreateCommands: "playPause", "saveAs", "closeOnFinish", "about", ...).
+// "inbox", "background", "menuBar", "openFile", "menuButton"), and so do its commands' actions
+// (see CreateCommands: "playPause", "saveAs", "closeOnFinish", "openFolder", "about", ...).
 //
 // The window has no window manager's frame: the skin's caption band is its title bar (see
 // player/skin/skin_frame.h).
@@ -18,6 +18,8 @@
 class BitmapButton;
 class CAboutBox;
 class CTransparentStatic;
+class InboxBrowser;
+class InboxView;
 class PlayerSession;
 class QAction;
 class QLabel;
@@ -30,7 +32,8 @@ class WaveformView;
 class PlayerDialog : public QDialog {
     Q_OBJECT
   public:
-    explicit PlayerDialog(PlayerSession& session, QWidget* parent = nullptr);
+    // inbox: the folder of messages the window lists (see player/inbox_browser.h).
+    PlayerDialog(PlayerSession& session, InboxBrowser& inbox, QWidget* parent = nullptr);
     ~PlayerDialog() override;
 
     // The text to play given at start (a path, possibly with a display-name tag).
@@ -58,6 +61,7 @@ class PlayerDialog : public QDialog {
 
   private slots:
     void OnOpenFile();
+    void OnOpenFolder();
     void OnSaveAs();
     void OnCheckForUpdate();
     void OnAbout();
@@ -87,13 +91,21 @@ class PlayerDialog : public QDialog {
     bool InCloseBox(QPoint at) const;
     bool OnCaption(QPoint at) const;
     void ShowFileName();
+    // Shows the list, the waveform or both, for the window's size and the user's choice, and
+    // marks the loaded message in the list.
+    void ShowInbox();
+    // The message Delete and Mark as New act on: the list's own choice while it shows, else
+    // the loaded one; -1 for none.
+    int ChosenRow() const;
     void PlaceSpeedDisplay();
     void PopUpMenu();
     // The buttons' focus ring shows only while the user moves by keyboard.
     void ShowFocusRing(bool shown);
 
     PlayerSession& session_;
+    InboxBrowser& inbox_;
     QString startPath;
+    bool listShown_ = true;  // at the default size the list, not the waveform, shows
     bool fullScreen_ = false;
     bool initialised_ = false;
     QPointer<CAboutBox> aboutBox;
@@ -115,6 +127,7 @@ class PlayerDialog : public QDialog {
     CTransparentStatic* speedDisplay_ = nullptr;
     CTransparentStatic* volumeDisplay_ = nullptr;
     WaveformView* waveform_ = nullptr;
+    InboxView* list_ = nullptr;
     QWidget* bar_ = nullptr;
     QMenu* menu_ = nullptr;
     QPushButton* menuButton_ = nullptr;

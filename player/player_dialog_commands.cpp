@@ -1,5 +1,5 @@
-// The window's commands that open a dialog or another program: Open File, Save As, Check For
-// Update, About and the help request (F1).
+// The window's commands that open a dialog or another program: Open File, Open Folder, Save
+// As, Check For Update, About and the help request (F1).
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -14,6 +14,7 @@
 #include "platform/qt/settings.h"
 #include "player/about_box.h"
 #include "player/dialog_scope.h"
+#include "player/inbox_browser.h"
 #include "player/message_box.h"
 #include "player/player_dialog.h"
 #include "player/player_session.h"
@@ -38,6 +39,22 @@ void PlayerDialog::OnOpenFile() {
     const QString chosen = dialog.selectedFiles().first();
     WriteLastFolder(QFileInfo(chosen).absolutePath());
     session_.OpenSource(chosen);
+}
+
+void PlayerDialog::OnOpenFolder() {
+    DialogScope scope(session_);
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    const QString last = ReadLastInbox();
+    if (!last.isEmpty()) {
+        dialog.setDirectory(last);
+    } else if (const QString files = ReadLastFolder(); !files.isEmpty()) {
+        dialog.setDirectory(files);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    inbox_.OpenFolder(dialog.selectedFiles().first());
 }
 
 void PlayerDialog::OnSaveAs() {

@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "player/inbox_browser.h"
+#include "player/inbox_view.h"
 #include "player/player_dialog.h"
 #include "player/skin/bitmap_button.h"
 #include "player/skin/skin.h"
@@ -76,10 +78,29 @@ void PlayerDialog::LayoutControls() {
     volumeDisplay_->setGeometry(C + skin::kVolumeDisplayDx * s, displayY,
                                 skin::kVolumeDisplayWidth * s, displayHeight);
 
-    const int waveformTop = skin::kWaveformTop * s;
-    waveform_->setGeometry(skin::kWaveformX * s, waveformTop, W - 2 * skin::kWaveformX * s,
-                           H - skin::kWaveformDy * s - waveformTop);
+    // The cream panel: the waveform's, or the list's while it shows alone. From twice the
+    // default size on, both show: the list from the banner's top down, over the banner, and
+    // the waveform below it in the panel's lower part.
+    const int panelTop = skin::kWaveformTop * s;
+    const QRect panel(skin::kWaveformX * s, panelTop, W - 2 * skin::kWaveformX * s,
+                      H - skin::kWaveformDy * s - panelTop);
+    if (inbox_.IsOpen() && s >= skin::kLargeScale) {
+        const int top = skin::kBannerY * s;
+        const int waveHeight =
+            std::max(skin::kWaveformMinHeight * s, panel.height() * (100 - skin::kListShare) / 100);
+        const int waveTop = panel.bottom() + 1 - waveHeight;
+        list_->setGeometry(panel.x(), top, panel.width(), waveTop - skin::kListGap * s - top);
+        waveform_->setGeometry(panel.x(), waveTop, panel.width(), waveHeight);
+    } else {
+        list_->setGeometry(panel);
+        waveform_->setGeometry(panel);
+    }
     waveform_->SetSkinScale(s);
+    QFont listFont = fontB;
+    listFont.setPixelSize(skin::kListFontPixels * s);
+    list_->setFont(listFont);
+    list_->SetSkinScale(s);
+    ShowInbox();
     ShowFileName();
 }
 

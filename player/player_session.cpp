@@ -2,10 +2,12 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringList>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -35,6 +37,12 @@ constexpr uint32_t kQuarterRate = 0x4000;                                // a qu
 // The name as the file layer takes it: the file system's own bytes.
 std::string LocalPath(const QString& path) {
     return FileNameToBytes(path).toStdString();
+}
+
+// True when path names a folder (after links).
+bool IsFolder(const QString& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(LocalPath(path), error);
 }
 
 // True when both name one existing file (after links). A name that does not exist yet is no
@@ -175,6 +183,11 @@ void PlayerSession::HandOver(const QString& text) {
 }
 
 void PlayerSession::OpenSource(const QString& path, const QString& label) {
+    if (folderHooks_.open && IsFolder(path)) {
+        folderHooks_.open(path);
+        if (sourcePath.isEmpty()) SetFileName(display_.fileName);  // "<No File Opened>"
+        return;
+    }
     if (player) {
         player->Stop();
         player.reset();
@@ -263,7 +276,7 @@ void PlayerSession::StartRecording(PendingOpen open) {
     SetFileName(open.label.isEmpty() ? sourceName : FileNameForDisplay(open.label));
     measure_->Reset();
     measuring_ = false;
-    Play();
+    PlayFromStart();
     emit RecordingChanged();
     MeasureIfNeeded();                 // after the first sound, like the waveform
     OnConversionEvent(conversionId_);  // it may have ended already
@@ -302,6 +315,12 @@ void PlayerSession::Play() {
         Trace(QStringLiteral("play"));
         return;
     }
+    // With nothing loaded of an open folder, the folder chooses what plays.
+    if (folderHooks_.play && folderHooks_.play()) return;
+    PlayFromStart();
+}
+
+void PlayerSession::PlayFromStart() {
     if (sourcePath.isEmpty()) return;
     player.reset();
     lastShownSecond = -1;
@@ -497,6 +516,7 @@ void PlayerSession::Tick() {
     }
     if (!player->IsFinished()) return;
     Stop();
+    if (folderHooks_.ended && folderHooks_.ended()) return;  // the next one plays
     if (!closeOnFinish) return;
     if (dialogsOpen_ > 0) {
         closePending_ = true;
@@ -690,6 +710,11 @@ void PlayerSession::ReportError(const ExceptionPtr& error, const QString& detail
     if (reporter_) reporter_({message, detail, stopIcon});
 }
 
+void PlayerSession::ReportProblem(const QString& message, const QString& detail) {
+    Trace(QStringLiteral("error ") + message);
+    if (reporter_) reporter_({message, detail, false});
+}
+
 QString PlayerSession::TimeText(uint32_t positionSeconds, uint32_t durationSeconds, bool timeLeft) {
     const bool hours = durationSeconds >= 3600 || positionSeconds >= 3600;
     auto clock = [hours](uint32_t s) {
@@ -710,9 +735,23 @@ QString PlayerSession::SpeedText(uint32_t quarters) {
 
 void PlayerSession::SetFileName(const QString& text) {
     display_.fileName = text;
-    display_.title =
-        sourcePath.isEmpty() ? QStringLiteral("Corvane") : text + QStringLiteral(" - Corvane");
     Trace(QStringLiteral("name ") + text);
+    UpdateTitle();
+}
+
+void PlayerSession::SetTitlePrefix(const QString& prefix) {
+    titlePrefix_ = prefix;
+    UpdateTitle();
+}
+
+void PlayerSession::UpdateTitle() {
+    // "3 new - Ann Lee - Corvane": the prefix, what Play plays once something is open, and the
+    // program.
+    QStringList parts;
+    if (!titlePrefix_.isEmpty()) parts << titlePrefix_;
+    if (!sourcePath.isEmpty()) parts << display_.fileName;
+    parts << QStringLiteral("Corvane");
+    display_.title = parts.join(QStringLiteral(" - "));
     emit DisplayChanged();
 }
 

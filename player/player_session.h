@@ -56,6 +56,25 @@ class PlayerSession : public QObject {
     // Shows errors to the user; it may run a nested event loop.
     void SetReporter(Reporter reporter) { reporter_ = std::move(reporter); }
 
+    // What a folder of messages (player/inbox_browser.h) adds to playing one recording; an
+    // unset hook changes nothing.
+    struct FolderHooks {
+        // A folder was given to open (start-up, hand-over, Open, a drop, the bus): it opens
+        // as a list instead of being converted.
+        std::function<void(const QString& folder)> open;
+        // Play found nothing paused: returns true when it chose and opened a message itself.
+        std::function<bool()> play;
+        // The recording played to its end and was stopped: returns true when another one was
+        // opened, which then plays instead of Close On Finish closing the program.
+        std::function<bool()> ended;
+    };
+    void SetFolderHooks(FolderHooks hooks) { folderHooks_ = std::move(hooks); }
+    // What the window's title begins with ("3 new"), before the name and "Corvane"; empty for
+    // nothing.
+    void SetTitlePrefix(const QString& prefix);
+    // Tells the user of a problem as the session's own errors are told (traced, then shown).
+    void ReportProblem(const QString& message, const QString& detail);
+
     const Display& GetDisplay() const { return display_; }
     // The open recording's path (a file name, see platform/qt/file_name.h) and its name as
     // shown: the text after the last '/'.
@@ -210,9 +229,12 @@ class PlayerSession : public QObject {
     void StartRecording(PendingOpen open);
     // Something happened to conversion number id (on this thread, after its event).
     void OnConversionEvent(uint64_t id);
+    // Plays the loaded recording from its start.
+    void PlayFromStart();
     void StartPlayer();
     void ReportError(const ExceptionPtr& error, const QString& detail, bool stopIcon = false);
     void SetFileName(const QString& text);
+    void UpdateTitle();
     void SetTime(uint32_t positionSeconds, uint32_t durationSeconds);
     void ShowSpeed(uint32_t quarters);
     // Makes quarters the chosen speed, remembers it and applies it to a running player.
@@ -235,6 +257,8 @@ class PlayerSession : public QObject {
 
     QString tempPath;
     Reporter reporter_;
+    FolderHooks folderHooks_;
+    QString titlePrefix_;
     std::unique_ptr<PendingOpen> pending_;  // an open whose conversion has not begun yet
     // The conversion writing the recording in tempPath while it runs, and its number.
     std::unique_ptr<BackgroundConversion> conversion_;

@@ -12,6 +12,17 @@
 //                    OK had been pressed, so that nothing waits for a click
 //   nolisten <message>  the hand-over socket could not be opened; <message> is the line
 //                    the player also writes on stderr after "corvane: "
+//   list <count> <new>  a folder is listed: <count> messages, <new> of them new (told after
+//                    it opens and whenever either number changes)
+//   list closed      the list closed: a file from outside the folder was opened
+//   next, previous   the Next or Previous command opens the message after or before; its
+//                    open follows
+//   autonext         a message ended and Play Next Automatically opens the next new one
+//   heard <file>     the message in <file> (its name without the folder) counts as heard
+//   new <file>       Mark as New made it new again
+//   trash <file>     Delete moved it (and its sidecar text) to the Trash
+//   restore <file>   the undo put it back
+//   arrived <file>   it landed in the listed folder
 //   stall <ms>       the window's thread did not run its event loop for <ms> milliseconds,
 //                    the longest so far (over kStallReportMs only)
 // A backslash in a text is written as "\\" and a line end as "\n", so every event is one

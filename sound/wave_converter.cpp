@@ -10,6 +10,7 @@
 #include "playback/wave_exceptions.h"
 #include "sound/conversion_progress.h"
 #include "sound/g711.h"
+#include "sound/g729/g729_parameters.h"
 #include "sound/gsm_decoder.h"
 #include "sound/ima_adpcm.h"
 #include "sound/linear_pcm.h"
@@ -99,6 +100,53 @@ bool WaveConverter::IsRawGsmPath(const std::string& path) {
     std::transform(tail.begin(), tail.end(), tail.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return tail == ".gsm";
+}
+
+uint64_t WaveConverter::OutputSamples(const WaveHeader& header, bool rawGsm, uint64_t bytes) {
+    if (rawGsm) return 160 * (bytes / 33);  // raw GSM: 33-byte frames of 160 samples
+    const uint32_t channels = header.channels;
+    switch (header.formatTag) {
+        case FormatTag::Pcm:
+        case FormatTag::IeeeFloat:
+            // Whole samples only: a partial sample at the end of the data is dropped.
+            return bytes / std::max<uint32_t>(1, (header.bitsPerSample + 7u) / 8);
+        case FormatTag::ALaw:
+        case FormatTag::MuLaw:
+            return bytes;  // one byte in, one sample out
+        case FormatTag::ImaAdpcm:
+            return BlockSamples(bytes, header.blockAlign, channels, ImaSamplesPerBlock);
+        case FormatTag::MsAdpcm:
+            return BlockSamples(bytes, header.blockAlign, channels, MsAdpcmSamplesPerBlock);
+        case FormatTag::OkiAdpcm: {
+            // Formed in 64 bits so that no product wraps round to an accepted rate. Two codes
+            // per byte; at 24 kbit/s every three codes give four samples, the first of them
+            // before its codes. Other rates are refused: nothing is written.
+            const int64_t bitRate = static_cast<int64_t>(header.bitsPerSample) * header.sampleRate;
+            const uint64_t codes = 2 * bytes;
+            if (bitRate == 32000) return codes;
+            return bitRate == 24000 ? codes + (codes + 2) / 3 : 0;
+        }
+        case FormatTag::Gsm610:
+            // 160 samples per whole frame; WAVE blocks of 65 bytes hold two.
+            return 160 * (2 * (bytes / 65) + (bytes % 65 >= 33 ? 1 : 0));
+        case FormatTag::G729:
+            return bytes / kG729FrameBytes * kG729FrameSamples;
+        default:
+            return 0;
+    }
+}
+
+uint64_t WaveConverter::LengthMs(const WaveHeader& header, bool rawGsm) {
+    const uint64_t samples = OutputSamples(header, rawGsm, header.DataLength());
+    // GSM and OKI ADPCM always decode to one channel at 8000 Hz.
+    const bool fixedRate =
+        rawGsm || header.formatTag == FormatTag::Gsm610 || header.formatTag == FormatTag::OkiAdpcm;
+    const uint64_t channels = fixedRate ? 1 : header.channels;
+    const uint64_t rate = fixedRate ? 8000 : header.sampleRate;
+    if (channels == 0 || rate == 0) return 0;
+    // samples is bounded by 2^33 (four codes per byte of a 32-bit-sized data chunk, or a
+    // whole file), so the product stays within 64 bits.
+    return samples / channels * 1000 / rate;
 }
 
 const char* WaveConverter::EncodingName(FormatTag formatTag) {
@@ -292,7 +340,7 @@ void WaveConverter::ConvertPcm() {
 void WaveConverter::ConvertWidePcm() {
     const bool isFloat = header.formatTag == FormatTag::IeeeFloat;
     const size_t width = (header.bitsPerSample + 7u) / 8;  // bytes per sample in the file
-    BeginOutput(sourceLeft / width);
+    BeginOutput(OutputSamples(header, rawGsm, sourceLeft));
     std::vector<uint8_t> in(ReadUnit() * width);
     std::vector<int16_t> out(kReadUnit);
     while (const size_t n = ReadSource(in.data(), in.size())) {
@@ -316,7 +364,7 @@ void WaveConverter::ConvertMuLaw() {
 }
 
 void WaveConverter::ConvertG711(void (*expand)(const uint8_t*, int16_t*, size_t)) {
-    BeginOutput(sourceLeft);
+    BeginOutput(OutputSamples(header, rawGsm, sourceLeft));
     std::vector<uint8_t> in(ReadUnit());
     std::vector<int16_t> out(kReadUnit);
     while (const size_t n = ReadSource(in.data(), in.size())) {
@@ -329,7 +377,7 @@ void WaveConverter::ConvertG711(void (*expand)(const uint8_t*, int16_t*, size_t)
 
 void WaveConverter::ConvertImaAdpcm() {
     const uint32_t channels = header.channels;
-    BeginOutput(BlockSamples(sourceLeft, header.blockAlign, channels, ImaSamplesPerBlock));
+    BeginOutput(OutputSamples(header, rawGsm, sourceLeft));
     const uint32_t perBlock = ImaSamplesPerBlock(channels, header.blockAlign);
     std::vector<uint8_t> in(header.blockAlign);
     std::vector<int16_t> out(static_cast<size_t>(perBlock) * channels);
@@ -347,7 +395,7 @@ void WaveConverter::ConvertImaAdpcm() {
 
 void WaveConverter::ConvertMsAdpcm() {
     const uint32_t channels = header.channels;
-    BeginOutput(BlockSamples(sourceLeft, header.blockAlign, channels, MsAdpcmSamplesPerBlock));
+    BeginOutput(OutputSamples(header, rawGsm, sourceLeft));
     const uint32_t perBlock = MsAdpcmSamplesPerBlock(channels, header.blockAlign);
     std::vector<uint8_t> in(header.blockAlign);
     std::vector<int16_t> out(2 * static_cast<size_t>(perBlock) * channels);
@@ -373,13 +421,11 @@ void WaveConverter::ConvertOkiAdpcm() {
     // Formed in 64 bits so that no product wraps round to an accepted rate.
     const int64_t bitRate = static_cast<int64_t>(header.bitsPerSample) * header.sampleRate;
     const bool opened = decoder.Open(bitRate);
-    // Two codes per byte; at 24 kbit/s every three codes give four samples, the first of
-    // them before its codes.
-    const uint64_t codes = 2 * sourceLeft;
+    const uint64_t samples = OutputSamples(header, rawGsm, sourceLeft);
     // The codes form one stream whatever the header says.
     header.channels = 1;
     header.sampleRate = 8000;
-    BeginOutput(!opened ? 0 : bitRate == 24000 ? codes + (codes + 2) / 3 : codes);
+    BeginOutput(samples);
     if (!opened) throw new CWaveDecoderException("Error: oki adpcm unsupported bit rate.");
     while (const size_t n = ReadSource(in.data(), in.size())) {
         const size_t k = decoder.Decode(in.data(), out.data(), n);
@@ -391,12 +437,10 @@ void WaveConverter::ConvertOkiAdpcm() {
 }
 
 void WaveConverter::ConvertGsm(bool raw) {
-    // 160 samples per whole frame: raw frames have 33 bytes, WAVE blocks of 65 bytes two.
-    const uint64_t frames =
-        raw ? sourceLeft / 33 : 2 * (sourceLeft / 65) + (sourceLeft % 65 >= 33 ? 1 : 0);
+    const uint64_t total = OutputSamples(header, raw, sourceLeft);
     header.channels = 1;
     header.sampleRate = 8000;
-    BeginOutput(160 * frames);
+    BeginOutput(total);
     uint8_t frame[33];
     int16_t samples[160];
     GsmDecoder decoder(!raw);

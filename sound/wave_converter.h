@@ -46,6 +46,15 @@ class WaveConverter {
     // letter case.
     static bool IsRawGsmPath(const std::string& path);
 
+    // The 16-bit samples (all channels together) that converting `bytes` bytes of sound data
+    // described by header writes, counted from the header alone, without decoding. A copied
+    // 8- or 16-bit PCM file counts its own samples.
+    static uint64_t OutputSamples(const WaveHeader& header, bool rawGsm, uint64_t bytes);
+    // The sound's length in milliseconds from its header and data length, without decoding
+    // (rounded down); 0 when the header describes no length (no sample rate, an encoding
+    // without a routine).
+    static uint64_t LengthMs(const WaveHeader& header, bool rawGsm);
+
     // Display name of a format tag ("GSM 06.10", "unsupported" when there is no routine).
     static const char* EncodingName(FormatTag formatTag);
 

@@ -5,7 +5,7 @@
 #include "sound/wave_converter.h"
 
 void WaveConverter::ConvertG729() {
-    BeginOutput(sourceLeft / kG729FrameBytes * kG729FrameSamples);
+    BeginOutput(OutputSamples(header, rawGsm, sourceLeft));
     G729Decoder decoder;  // starts from reset: nothing carries over between conversions
     uint8_t frame[kG729FrameBytes];
     int16_t samples[kG729FrameSamples];

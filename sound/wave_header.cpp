@@ -22,17 +22,6 @@ void PutLe32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-// Letters compare in either case, byte by byte: "RiFf" matches "RIFF".
-bool TagIs(const WaveHeader::Tag& tag, const char* upper) {
-    for (int i = 0; i < 4; ++i) {
-        const char c = tag[i];
-        const char u = upper[i];
-        const char l = (u >= 'A' && u <= 'Z') ? static_cast<char>(u - 'A' + 'a') : u;
-        if (c != u && c != l) return false;
-    }
-    return true;
-}
-
 bool ReadExact(CFile& file, void* buffer, size_t n) {
     return file.Read(buffer, n) == n;
 }
@@ -162,18 +151,41 @@ bool WaveHeader::ReadHeader(CFile& file) {
         file.Seek(next);
         if (!ReadTag(file, dataTag) || !Read32(file, dataSize)) return false;
         if (TagIs(dataTag, "DATA")) break;
-        // The step is formed in 32 bits and may wrap; a step of 0 would read the same
-        // chunk header forever.
-        const uint32_t step = dataSize + 8u;
-        if (step == 0) return false;
-        next += step;
-        // The zero pad byte after an odd-sized chunk, when a chunk id follows it. Files
-        // written without pad bytes walk on from the unpadded place.
-        if ((dataSize & 1u) && PadBeforeChunkId(file, next)) ++next;
+        if (!NextChunk(file, next, dataSize)) return false;
     }
     dataStart = file.GetPosition();
     dataEnd = DataEnd(file, dataStart, dataSize);
     file.Seek(dataStart);
+    return true;
+}
+
+bool WaveHeader::TagIs(const Tag& tag, const char* upper) {
+    for (int i = 0; i < 4; ++i) {
+        const char c = tag[i];
+        const char u = upper[i];
+        const char l = (u >= 'A' && u <= 'Z') ? static_cast<char>(u - 'A' + 'a') : u;
+        if (c != u && c != l) return false;
+    }
+    return true;
+}
+
+bool WaveHeader::NextChunk(CFile& file, uint64_t& at, uint32_t size) {
+    // The step is formed in 32 bits and may wrap; a step of 0 would read the same chunk
+    // header forever.
+    const uint32_t step = size + 8u;
+    if (step == 0) return false;
+    at += step;
+    // The zero pad byte after an odd-sized chunk, when a chunk id follows it. Files written
+    // without pad bytes walk on from the unpadded place.
+    if ((size & 1u) && PadBeforeChunkId(file, at)) ++at;
+    return true;
+}
+
+bool WaveHeader::ReadChunkHeader(CFile& file, uint64_t at, Tag& id, uint32_t& size) {
+    uint8_t b[8];
+    if (ReadAt(file, at, b, 8) != 8) return false;
+    std::memcpy(id.data(), b, 4);
+    size = Le32(b + 4);
     return true;
 }
 

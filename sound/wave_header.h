@@ -64,6 +64,33 @@ struct WaveHeader {
     // that never patch their header leave 0 or a stale size there.
     bool ReadHeader(CFile& file);
 
+    // The RIFF chunk walk from the first chunk after the form type (offset 12): calls
+    // visit(id, payloadOffset, size) for each chunk header read, in file order, until visit
+    // returns false, a header cannot be read whole, or maxChunks were visited. Steps as
+    // ReadHeader's walk does (see NextChunk). The file's position afterwards is unspecified.
+    template <typename Visit>
+    static void WalkChunks(CFile& file, Visit visit, int maxChunks = 1024);
+
+    // The offset of the chunk header after the chunk whose header stands at `at` with a
+    // payload of size bytes: 8 + size on, formed in 32 bits, plus the zero pad byte after an
+    // odd size when a chunk id follows it. False when the 32-bit step wraps to 0, which
+    // would read the same header forever.
+    static bool NextChunk(CFile& file, uint64_t& at, uint32_t size);
+    // Reads the 8-byte chunk header at `at`; false when fewer bytes are there.
+    static bool ReadChunkHeader(CFile& file, uint64_t at, Tag& id, uint32_t& size);
+    // Four-character codes compare in either letter case, byte by byte ("RiFf" is "RIFF").
+    static bool TagIs(const Tag& tag, const char* upper);
+
     // Writes the canonical 44-byte header at the file's position; sets fmtSize to 16.
     void WriteHeader(CFile& file);
 };
+
+template <typename Visit>
+void WaveHeader::WalkChunks(CFile& file, Visit visit, int maxChunks) {
+    uint64_t at = 12;
+    Tag id;
+    uint32_t size = 0;
+    for (int i = 0; i < maxChunks && ReadChunkHeader(file, at, id, size); ++i) {
+        if (!visit(id, at + 8, size) || !NextChunk(file, at, size)) return;
+    }
+}

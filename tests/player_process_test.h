@@ -39,7 +39,8 @@ class PlayerProcessTest : public ::testing::Test {
     void SetUp() override {
         // Canonical, as the programs see their working directories.
         root_ = QDir(QString::fromStdString(dir_.path().string())).canonicalPath();
-        for (const char* sub : {"run", "config", "cache", "tmp", "media"}) QDir(root_).mkpath(sub);
+        for (const char* sub : {"run", "config", "cache", "data", "tmp", "media"})
+            QDir(root_).mkpath(sub);
         QFile::setPermissions(Path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         env_ = QProcessEnvironment::systemEnvironment();
         env_.insert("QT_QPA_PLATFORM", "offscreen");
@@ -47,6 +48,7 @@ class PlayerProcessTest : public ::testing::Test {
         env_.insert("XDG_RUNTIME_DIR", Path("run"));
         env_.insert("XDG_CONFIG_HOME", Path("config"));
         env_.insert("XDG_CACHE_HOME", Path("cache"));
+        env_.insert("XDG_DATA_HOME", Path("data"));  // the inbox's database and the Trash
         env_.insert("TMPDIR", Path("tmp"));
         env_.insert("CORVANE_TRACE", Path("trace.log"));
         // Never the session's own /run/user folder, where a real player may listen.

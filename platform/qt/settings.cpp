@@ -94,3 +94,20 @@ bool ReadLevelVoice() {
 void WriteLevelVoice(bool on) {
     WriteSwitch(kLevelVoiceKey, on);
 }
+
+QString ReadLastInbox() {
+    const QString folder = OpenCorvaneSettings()->value(Key(kLastInboxKey)).toString();
+    return QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void WriteLastInbox(const QString& folder) {
+    OpenCorvaneSettings()->setValue(Key(kLastInboxKey), folder);
+}
+
+bool ReadPlayNext() {
+    return ReadSwitch(kPlayNextKey);
+}
+
+void WritePlayNext(bool on) {
+    WriteSwitch(kPlayNextKey, on);
+}

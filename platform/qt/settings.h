@@ -9,13 +9,15 @@
 #include <optional>
 
 // Keys of the "1.0" group.
-inline constexpr char kCloseOnFinishKey[] = "CloseOnFinish";  // 0 or 1
-inline constexpr char kVolumeKey[] = "Volume";                // percent, 0 to 100
-inline constexpr char kSpeedKey[] = "Speed";                  // rate: 1, 1.25, ... 3
-inline constexpr char kAutoPlayKey[] = "AutoPlay";            // the text handed to the player
-inline constexpr char kLastFolderKey[] = "LastFolder";        // where Open File looked last
-inline constexpr char kSkipSilenceKey[] = "SkipSilence";      // 0 or 1
-inline constexpr char kLevelVoiceKey[] = "LevelVoice";        // 0 or 1
+inline constexpr char kCloseOnFinishKey[] = "CloseOnFinish";     // 0 or 1
+inline constexpr char kVolumeKey[] = "Volume";                   // percent, 0 to 100
+inline constexpr char kSpeedKey[] = "Speed";                     // rate: 1, 1.25, ... 3
+inline constexpr char kAutoPlayKey[] = "AutoPlay";               // the text handed to the player
+inline constexpr char kLastFolderKey[] = "LastFolder";           // where Open File looked last
+inline constexpr char kSkipSilenceKey[] = "SkipSilence";         // 0 or 1
+inline constexpr char kLevelVoiceKey[] = "LevelVoice";           // 0 or 1
+inline constexpr char kLastInboxKey[] = "LastInbox";             // the folder opened as a list last
+inline constexpr char kPlayNextKey[] = "PlayNextAutomatically";  // 0 or 1
 
 // Opens the settings with the "1.0" group entered. Re-reads the backing store first, so a
 // value another process wrote is seen.
@@ -53,3 +55,13 @@ bool ReadSkipSilence();
 void WriteSkipSilence(bool on);
 bool ReadLevelVoice();
 void WriteLevelVoice(bool on);
+
+// "LastInbox": the folder last opened as a list of messages; empty when none is stored or it is
+// no longer a folder.
+QString ReadLastInbox();
+void WriteLastInbox(const QString& folder);
+
+// "PlayNextAutomatically": when a message of a folder ends, the next new one plays. Read as the
+// voice tools' switches are.
+bool ReadPlayNext();
+void WritePlayNext(bool on);

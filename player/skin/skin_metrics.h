@@ -38,6 +38,13 @@ inline constexpr int kWaveformTop = 90;
 inline constexpr int kWaveformDy = 114;
 inline constexpr int kWaveformMinHeight = 24;
 
+// The list of a folder's messages: alone it fills the waveform's panel; from the large scale
+// on, it runs from the banner's top to kListGap above the waveform, which keeps the lower
+// (100 - kListShare) percent of the panel.
+inline constexpr int kListShare = 60;
+inline constexpr int kListGap = 4;
+inline constexpr int kListFontPixels = 11;
+
 // Below these the transport row and the banner would overlap other controls, and the
 // waveform would have no room.
 inline constexpr int kMinimumWidth = 240;

@@ -320,6 +320,25 @@ TEST_F(PlayerHandOverTest, SecondStartHandsItsFileToTheRunningPlayer) {
     EXPECT_TRUE(StillRunning(player));
 }
 
+// A folder given to tessick or to a second start opens in the running player as its list of
+// messages, a relative path as well.
+TEST_F(PlayerHandOverTest, AFolderHandedOverOpensAsTheList) {
+    QProcess* player = StartPlayer();
+    ASSERT_TRUE(WaitForTrace("name <No File Opened>"));
+    QDir().mkpath(Path("media/box"));
+    MakeRecording(Path("media/box/msg0000.wav"), 500);
+    MakeRecording(Path("media/box/msg0001.wav"), 500);
+    RunTessick({"box"}, Path("media"));
+    EXPECT_TRUE(WaitForTrace("list 2 2"));
+
+    QDir().mkpath(Path("media/other"));
+    MakeRecording(Path("media/other/msg0000.wav"), 500);
+    ExpectEndsWithZero(Start(kPlayer, {"other"}, Path("media")), "second start");
+    EXPECT_TRUE(WaitForTrace("list 1 1"));
+    EXPECT_EQ(Trace().filter("open ").size(), 0);  // listed, not played
+    EXPECT_TRUE(StillRunning(player));
+}
+
 // A start that comes while the player is still starting (it holds the lock, but its socket
 // is not there yet) waits for the socket and then hands its file over.
 TEST_F(PlayerHandOverTest, AStartWhileThePlayerIsStartingIsNotLost) {

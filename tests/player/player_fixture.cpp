@@ -41,6 +41,9 @@ void EnsureApplication() {
     application = new QApplication(argc, argv);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString(SettingsFolder().path().string()));
+    // The inbox's database and the Trash stay in the test's own folder.
+    std::filesystem::create_directory(SettingsFolder().path() / "data");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(SettingsFolder().File("data")));
 }
 
 void PlayerTest::SetUp() {
@@ -85,7 +88,8 @@ void SessionTest::Restart() {
 void WindowTest::SetUp() {
     PlayerTest::SetUp();
     session = std::make_unique<PlayerSession>(TempPath());
-    window = std::make_unique<PlayerDialog>(*session);
+    inbox = std::make_unique<InboxBrowser>(*session, Q(dir.File("private/inbox.sqlite")));
+    window = std::make_unique<PlayerDialog>(*session, *inbox);
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &desktop, "Open");
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "Open");
     auto* answerer = new QTimer(window.get());
@@ -97,6 +101,7 @@ void WindowTest::TearDown() {
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     window.reset();
+    inbox.reset();
     session.reset();
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "player/inbox_browser.h"
 #include "player/player_dialog.h"
 #include "player/player_session.h"
 #include "tests/test_util.h"
@@ -98,6 +99,7 @@ class WindowTest : public PlayerTest {
     void Command(const char* name);
 
     std::unique_ptr<PlayerSession> session;
+    std::unique_ptr<InboxBrowser> inbox;  // heard and new in the test's folder
     std::unique_ptr<PlayerDialog> window;
     // The file dialogs' answers, in turn: a path is typed and confirmed; an empty text or no
     // answer cancels. Message boxes are recorded and confirmed.

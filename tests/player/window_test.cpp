@@ -225,8 +225,10 @@ TEST_F(WindowTest, AHandOverClosesTheAboutBoxAndPlays) {
 TEST_F(WindowTest, CloseOnFinishWaitsForTheAboutBox) {
     WriteCloseOnFinish(true);
     window.reset();  // the window refers to the session: it goes first
+    inbox.reset();
     session = std::make_unique<PlayerSession>(TempPath());
-    window = std::make_unique<PlayerDialog>(*session);
+    inbox = std::make_unique<InboxBrowser>(*session);
+    window = std::make_unique<PlayerDialog>(*session, *inbox);
     Start(Q(MakeWave("short.wav", 300)));
     bool visibleAfterTheEnd = false;
     QTimer::singleShot(50, [&] {

@@ -268,6 +268,46 @@ TEST_F(MprisTest, OpenUriPlaysALocalFileAsANewTrackAndIgnoresOtherAddresses) {
     EXPECT_EQ(Trace().size(), before);
 }
 
+// In a folder's list, Next and Previous go through the messages in the order they were left;
+// CanGoNext and CanGoPrevious are false at the ends and their changes are signalled.
+TEST_F(MprisTest, NextAndPreviousGoThroughAFoldersMessagesAndStopAtTheEnds) {
+    QDir().mkpath(Path("media/box"));
+    for (int i = 0; i < 3; ++i) {
+        const QString name = Path(QStringLiteral("media/box/msg%1").arg(i, 4, 10, QChar('0')));
+        MakeRecording(name + ".wav", 60000);
+        const std::string text = QStringLiteral("callerid=Caller %1\norigtime=%2\n")
+                                     .arg(i)
+                                     .arg(1000 * (i + 1))
+                                     .toStdString();
+        testutil::WriteFile((name + ".txt").toStdString(), {text.begin(), text.end()});
+    }
+    Listen();
+    StartPlayer({Path("media/box")});
+    ASSERT_TRUE(WaitForTrace("list 3 3"));
+    EXPECT_EQ(Get("CanGoNext"), true);
+    EXPECT_EQ(Get("CanGoPrevious"), false);
+
+    Ctl({"next"});  // nothing loaded: the oldest new one
+    EXPECT_TRUE(WaitUntil([&] { return Ctl({"metadata", "xesam:title"}) == "Caller 0"; }));
+    EXPECT_EQ(Get("CanGoPrevious"), false);
+    Ctl({"next"});
+    Ctl({"next"});
+    EXPECT_TRUE(WaitUntil([&] { return Ctl({"metadata", "xesam:title"}) == "Caller 2"; }));
+    EXPECT_EQ(Get("CanGoNext"), false);
+    Call(kPlayer, "Next");  // at the end: nothing (playerctl would not even ask)
+    Ctl({"previous"});
+    EXPECT_TRUE(WaitUntil([&] { return Ctl({"metadata", "xesam:title"}) == "Caller 1"; }));
+    EXPECT_EQ(Get("CanGoNext"), true);
+    EXPECT_EQ(Get("CanGoPrevious"), true);
+
+    const auto told = [&](const char* name, bool value) {
+        return std::any_of(listener_.changes.cbegin(), listener_.changes.cend(),
+                           [&](const QVariantMap& c) { return c.value(name) == value; });
+    };
+    EXPECT_TRUE(WaitUntil([&] { return told("CanGoNext", false) && told("CanGoPrevious", true); }));
+    EXPECT_EQ(Trace().filter("open ").size(), 4);
+}
+
 // Quit closes the window as its close box does: the player ends cleanly and leaves the bus.
 TEST_F(MprisTest, RaiseKeepsThePlayerAndQuitEndsIt) {
     QProcess* player = StartPlayer();
