@@ -4,10 +4,8 @@
 #include "sound/wave_metadata.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string path = fuzz::ScratchPath("metadata.wav");
-    fuzz::WriteScratch(path, data, size);
     CFile file;
-    if (!file.Open(path, CFile::modeRead)) __builtin_trap();
+    fuzz::OpenScratch(file, "metadata.wav", data, size);
     WaveMetadata m;
     ReadWaveMetadata(file, m);
     for (const std::string* s :
