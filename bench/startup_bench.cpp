@@ -22,6 +22,7 @@
 #include "bench/bench_inputs.h"
 #include "platform/wave_out_backend.h"
 #include "platform/wave_out_fake.h"
+#include "player/inbox_browser.h"
 #include "player/player_dialog.h"
 #include "player/player_session.h"
 
@@ -38,7 +39,9 @@ void OpenAndPlay(benchmark::State& state, fs::path source, bool tools) {
     std::string error;
     for (auto _ : state) {
         auto session = std::make_unique<PlayerSession>(tempPath);
-        auto dialog = std::make_unique<PlayerDialog>(*session);
+        auto inbox = std::make_unique<InboxBrowser>(
+            *session, QString::fromStdString((work / "inbox.sqlite").string()));
+        auto dialog = std::make_unique<PlayerDialog>(*session, *inbox);
         session->SetReporter(
             [&error](const PlayerSession::Report& r) { error = r.message.toStdString(); });
         session->SetSkipSilence(tools);
@@ -48,6 +51,7 @@ void OpenAndPlay(benchmark::State& state, fs::path source, bool tools) {
         while (playing && device.PendingBuffers() == 0) std::this_thread::yield();
         state.PauseTiming();
         dialog.reset();
+        inbox.reset();
         session.reset();
         state.ResumeTiming();
         if (!playing) {

@@ -4,10 +4,8 @@
 #include "sound/wave_header.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string path = fuzz::ScratchPath("header.wav");
-    fuzz::WriteScratch(path, data, size);
     CFile file;
-    if (!file.Open(path, CFile::modeRead)) __builtin_trap();
+    fuzz::OpenScratch(file, "header.wav", data, size);
     WaveHeader header;
     if (!header.ReadHeader(file)) return 0;
     // The data lies inside the file and the file stands at its first byte.

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/file.h"
+
 namespace fuzz {
 
 // The scratch folder lives in memory where the system offers a folder for that: on a disk,
@@ -33,6 +35,13 @@ inline void WriteScratch(const std::string& path, const uint8_t* data, size_t si
     if (!f) __builtin_trap();
     if (size) std::fwrite(data, 1, size, f);
     std::fclose(f);
+}
+
+// Writes the input to the scratch file name and opens it for reading.
+inline void OpenScratch(CFile& file, const char* name, const uint8_t* data, size_t size) {
+    const std::string path = ScratchPath(name);
+    WriteScratch(path, data, size);
+    if (!file.Open(path, CFile::modeRead)) __builtin_trap();
 }
 
 }  // namespace fuzz

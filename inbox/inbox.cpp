@@ -18,6 +18,9 @@ namespace {
 constexpr int kRescanDelayMs = 300;
 // A file changed this recently may still be being written: it is watched until it settles.
 constexpr int64_t kSettleNs = 10'000'000'000;
+// Watches are dear (the kernel's, and Qt's list of them): a folder copied in whole is read
+// again once it settled rather than watched file by file.
+constexpr qsizetype kMaxWatchedFiles = 64;
 
 // Newest first; messages left at the same time by name, the later name first.
 bool Newer(const InboxMessage& a, const InboxMessage& b) {
@@ -129,6 +132,7 @@ void Inbox::WatchUnsettled() {
     const int64_t now = NowNs();
     const int64_t settled = now - kSettleNs;
     for (const Row& row : rows_) {
+        if (files.size() == kMaxWatchedFiles) break;
         if (!row.message.error.isEmpty() || row.mtimeNs > settled) files << row.message.path;
     }
     const QStringList watched = watcher_.files();

@@ -118,6 +118,10 @@ QByteArray ContentKey(const QByteArray& pathBytes, int64_t size) {
     CFile file;
     if (!file.Open(pathBytes.toStdString(), CFile::modeRead, nullptr, /*regularOnly=*/true))
         return {};
+    return ContentKey(file, size);
+}
+
+QByteArray ContentKey(CFile& file, int64_t size) {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     QByteArray buffer;
     const auto add = [&](uint64_t at, int64_t n) {
@@ -165,7 +169,8 @@ MessageFacts ReadMessage(const FolderEntry& entry) {
         facts.lengthMs = static_cast<uint32_t>(
             std::min<uint64_t>(WaveConverter::LengthMs(header, raw), UINT32_MAX));
     }
-    facts.key = ContentKey(entry.bytes, entry.size);
+    // The same open file: each open costs a buffer of its own.
+    if (file.IsOpen()) facts.key = ContentKey(file, entry.size);
 
     MessageSidecar sidecar;
     if (!entry.sidecar.isEmpty()) ReadMessageSidecar(entry.sidecar.toStdString(), sidecar);

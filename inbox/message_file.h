@@ -45,4 +45,6 @@ MessageFacts ReadMessage(const FolderEntry& entry);
 // size and a hash of its first and last kKeyEdgeBytes (the whole file when it is shorter than
 // both). Empty when the file cannot be read.
 QByteArray ContentKey(const QByteArray& pathBytes, int64_t size);
+class CFile;
+QByteArray ContentKey(CFile& file, int64_t size);  // of a file open for reading
 inline constexpr int64_t kKeyEdgeBytes = 64 * 1024;

@@ -1,5 +1,6 @@
 #include "sound/message_sidecar.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
@@ -93,8 +94,13 @@ MessageSidecar ParseMessageSidecar(std::string_view text) {
 bool ReadMessageSidecar(const std::string& path, MessageSidecar& sidecar) {
     CFile file;
     if (!file.Open(path, CFile::modeRead, nullptr, /*regularOnly=*/true)) return false;
-    std::string text(kMaxSidecarBytes, '\0');
-    if (CatchException([&] { text.resize(file.Read(text.data(), text.size())); })) return false;
+    std::string text;
+    if (CatchException([&] {
+            text.resize(
+                static_cast<size_t>(std::min<uint64_t>(file.GetLength(), kMaxSidecarBytes)));
+            text.resize(file.Read(text.data(), text.size()));
+        }))
+        return false;
     sidecar = ParseMessageSidecar(text);
     return true;
 }

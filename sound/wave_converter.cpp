@@ -54,6 +54,11 @@ uint64_t BlockSamples(uint64_t bytes, uint32_t blockAlign, uint32_t channels,
     return (whole * perBlock(channels, blockAlign) + perBlock(channels, rest)) * channels;
 }
 
+// OKI ADPCM's bit rate. Formed in 64 bits so that no product wraps round to an accepted rate.
+int64_t OkiBitRate(const WaveHeader& header) {
+    return static_cast<int64_t>(header.bitsPerSample) * header.sampleRate;
+}
+
 }  // namespace
 
 WaveConverter::WaveConverter(const std::string& sourcePath, const std::string& outputPath,
@@ -118,10 +123,9 @@ uint64_t WaveConverter::OutputSamples(const WaveHeader& header, bool rawGsm, uin
         case FormatTag::MsAdpcm:
             return BlockSamples(bytes, header.blockAlign, channels, MsAdpcmSamplesPerBlock);
         case FormatTag::OkiAdpcm: {
-            // Formed in 64 bits so that no product wraps round to an accepted rate. Two codes
-            // per byte; at 24 kbit/s every three codes give four samples, the first of them
-            // before its codes. Other rates are refused: nothing is written.
-            const int64_t bitRate = static_cast<int64_t>(header.bitsPerSample) * header.sampleRate;
+            // Two codes per byte; at 24 kbit/s every three codes give four samples, the first
+            // of them before its codes. Other rates are refused: nothing is written.
+            const int64_t bitRate = OkiBitRate(header);
             const uint64_t codes = 2 * bytes;
             if (bitRate == 32000) return codes;
             return bitRate == 24000 ? codes + (codes + 2) / 3 : 0;
@@ -418,8 +422,7 @@ void WaveConverter::ConvertOkiAdpcm() {
     std::vector<uint8_t> in(ReadUnit());
     std::vector<int16_t> out(3 * kReadUnit);
     OkiAdpcmDecoder decoder;
-    // Formed in 64 bits so that no product wraps round to an accepted rate.
-    const int64_t bitRate = static_cast<int64_t>(header.bitsPerSample) * header.sampleRate;
+    const int64_t bitRate = OkiBitRate(header);
     const bool opened = decoder.Open(bitRate);
     const uint64_t samples = OutputSamples(header, rawGsm, sourceLeft);
     // The codes form one stream whatever the header says.

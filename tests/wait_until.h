@@ -11,6 +11,15 @@ namespace testutil {
 // Far longer than anything here takes, even under the sanitizers: reaching it means a hang.
 inline constexpr int kHangLimitMs = 15000;
 
+// Makes the process's application object when there is none yet: timers, watchers, sockets
+// and the SQL drivers need one. name is the program's name as Qt sees it.
+inline void EnsureCoreApplication(const char* name) {
+    if (QCoreApplication::instance()) return;
+    static int argc = 1;
+    static char* argv[] = {const_cast<char*>(name), nullptr};
+    new QCoreApplication(argc, argv);
+}
+
 // Waits until done() holds, handling the test's own events meanwhile; false on a hang.
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kHangLimitMs) {
     QElapsedTimer clock;

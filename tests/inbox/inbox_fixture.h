@@ -11,16 +11,11 @@
 #include <string>
 
 #include "tests/test_util.h"
+#include "tests/wait_until.h"
 
 class InboxTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        if (QCoreApplication::instance()) return;
-        static int argc = 1;
-        static char name[] = "inbox_tests";
-        static char* argv[] = {name, nullptr};
-        new QCoreApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { testutil::EnsureCoreApplication("inbox_tests"); }
     void SetUp() override {
         ::setenv("XDG_DATA_HOME", data_.path().c_str(), 1);
         std::filesystem::create_directories(Folder());

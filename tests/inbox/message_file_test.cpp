@@ -40,8 +40,8 @@ std::string Info(std::initializer_list<std::pair<const char*, std::string>> text
 TEST(MessageSidecar, HostileTextNeverBreaksTheParse) {
     // No newline at the end, CR line ends, other sections, comments, odd bytes.
     MessageSidecar s = ParseMessageSidecar(
-        "; comment\r[other]\rcallerid=\"Wrong\" <1>\r[message]\rCallerID = \"Ann Lee\" <5551234>\r"
-        "origtime=1765116311\rduration=\xff\x01\x7f\rorigdate=\x01Mon Dec  7");
+        "; comment\r[message]\rCallerID = \"Ann Lee\" <5551234>\rorigtime=1765116311\r"
+        "duration=\xff\x01\x7f\rorigdate=\x01Mon Dec  7\r[other]\rcallerid=\"Wrong\" <1>");
     EXPECT_EQ(s.callerName, "Ann Lee");
     EXPECT_EQ(s.callerNumber, "5551234");
     EXPECT_EQ(s.origTime, 1765116311);
