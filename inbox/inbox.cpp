@@ -146,6 +146,10 @@ void Inbox::WatchUnsettled() {
 }
 
 void Inbox::Rescan() {
+    Scan(true);
+}
+
+void Inbox::Scan(bool announce) {
     if (folder_.isEmpty()) return;
     std::vector<FolderEntry> entries;
     if (!ListFolder(folder_, entries, nullptr)) entries.clear();  // the folder went away
@@ -176,6 +180,7 @@ void Inbox::Rescan() {
     if (!watcher_.directories().contains(folder_)) watcher_.addPath(folder_);
     WatchUnsettled();
     UpdateNewCount();
+    if (!announce) return;
     for (const QString& path : arrived) emit MessageArrived(RowOf(path));
 }
 
@@ -322,7 +327,8 @@ bool Inbox::UndoTrash(QString* error) {
     if (!Restore(t.inTrash, t.path, error)) return false;
     if (!t.sidecarInTrash.isEmpty() && !Restore(t.sidecarInTrash, t.sidecar, error)) return false;
     trashed_.pop_back();
-    if (!folder_.isEmpty() && QFileInfo(t.path).absolutePath() == folder_) Rescan();
+    // A message put back is not news: it comes back without a MessageArrived.
+    if (!folder_.isEmpty() && QFileInfo(t.path).absolutePath() == folder_) Scan(false);
     return true;
 }
 

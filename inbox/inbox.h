@@ -80,6 +80,8 @@ class Inbox : public QAbstractListModel {  // rows are newest first
     void StoreProblem(const QString& message);  // the database was set aside and rebuilt
 
   private:
+    // Rescan, telling of the messages that landed when announce is set.
+    void Scan(bool announce);
     struct Row {
         InboxMessage message;
         QByteArray key;       // content key (heard or new)

@@ -148,7 +148,10 @@ TEST_F(InboxFolder, TrashTakesTheMessageAndItsTextAndUndoPutsThemBack) {
     EXPECT_TRUE(std::filesystem::exists(trash / "info" / "msg0001.wav.trashinfo"));
     ASSERT_TRUE(inbox.CanUndoTrash());
 
+    int arrived = 0;  // a message put back is not a new one landing
+    QObject::connect(&inbox, &Inbox::MessageArrived, [&](int) { ++arrived; });
     ASSERT_TRUE(inbox.UndoTrash(&error)) << error.toStdString();
+    EXPECT_EQ(arrived, 0);
     EXPECT_FALSE(inbox.CanUndoTrash());
     EXPECT_EQ(testutil::ReadFile((Folder() / "msg0001.wav").string()), wav);
     EXPECT_TRUE(std::filesystem::exists(Folder() / "msg0001.txt"));
