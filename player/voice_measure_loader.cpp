@@ -27,7 +27,8 @@ void Measure(const std::string& path, const std::shared_ptr<const ConversionProg
     } else if (!header.ReadHeader(file)) {
         return;
     }
-    if (header.formatTag != FormatTag::Pcm || header.bitsPerSample != 16 || header.channels == 0)
+    if (header.formatTag != FormatTag::Pcm || header.bitsPerSample != 16 || header.channels == 0 ||
+        header.channels > VoiceMeasure::kMaxChannels)
         return;
     VoiceMeasure measure(header.sampleRate, header.channels);
     const size_t frameBytes = 2u * header.channels;

@@ -19,14 +19,16 @@ double VoiceLevels::SilenceThresholdDbfs() const {
 
 struct VoiceMeasure::Meter {
     ebur128_state* state = nullptr;
-    ~Meter() { ebur128_destroy(&state); }
+    ~Meter() {
+        if (state) ebur128_destroy(&state);  // a refused set-up leaves no state
+    }
 };
 
 VoiceMeasure::VoiceMeasure(uint32_t sampleRate, uint32_t channels)
     : meter_(std::make_unique<Meter>()),
       channels_(channels),
       frameLength_(std::max<size_t>(1, sampleRate / 50)) {
-    if (channels != 0 && sampleRate != 0)
+    if (channels != 0 && channels <= kMaxChannels && sampleRate != 0)
         meter_->state = ebur128_init(channels, sampleRate, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
     if (!meter_->state) throw std::bad_alloc();
 }

@@ -36,7 +36,11 @@ struct VoiceLevels {
 
 class VoiceMeasure {
   public:
-    // Throws std::bad_alloc when the meter cannot be set up (also for 0 channels or rate).
+    // The most channels the loudness meter takes.
+    static constexpr uint32_t kMaxChannels = 64;
+
+    // Throws std::bad_alloc when the meter cannot be set up (also for 0 channels or rate, or
+    // more than kMaxChannels).
     VoiceMeasure(uint32_t sampleRate, uint32_t channels);
     ~VoiceMeasure();
     VoiceMeasure(const VoiceMeasure&) = delete;

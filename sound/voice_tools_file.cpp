@@ -13,7 +13,8 @@ VoiceToolsFile::VoiceToolsFile(const std::string& path, VoiceTools tools) : tool
     if (CatchException([&] { read = header_.ReadHeader(file_); }) || !read)
         throw new CWaveIOException(CannotReadWavHeader);
     if (header_.formatTag != FormatTag::Pcm || header_.bitsPerSample != 16 ||
-        header_.channels == 0 || header_.sampleRate < 1000 || header_.sampleRate > 384000)
+        header_.channels == 0 || header_.channels > VoiceMeasure::kMaxChannels ||
+        header_.sampleRate < 1000 || header_.sampleRate > 384000)
         throw new CWaveIOException(UnsupportedSoundFormat);
 }
 

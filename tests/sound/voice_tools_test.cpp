@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "playback/wave_exceptions.h"
 #include "sound/voice_tools_file.h"
 #include "tests/test_util.h"
 
@@ -139,4 +140,18 @@ TEST(VoiceTools, AGainFromPartOfAMessageGlidesAtOneDecibelASecond) {
     }
     // Output follows: the last sample is 100 at -4 dB.
     EXPECT_NEAR(out.back(), 100 * std::pow(10.0, -4 / 20.0), 1.0);
+}
+
+TEST(VoiceTools, MoreChannelsThanTheMeterTakesAreRefused) {
+    TempDir dir;
+    const uint32_t channels = VoiceMeasure::kMaxChannels + 1;
+    WritePcmWave(dir.File("wide.wav"), std::vector<int16_t>(channels * kRate / 10, 1000), kRate,
+                 channels);
+    try {
+        VoiceToolsFile(dir.File("wide.wav"), {.skipSilence = false, .level = true});
+        ADD_FAILURE() << "opened";
+    } catch (CWaveIOException* e) {
+        EXPECT_EQ(e->Message(), WaveIOErrorText(UnsupportedSoundFormat));
+        delete e;
+    }
 }
